@@ -1,0 +1,214 @@
+#include "platform/Files.h"
+
+#include <atomic>
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <random>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+    int sysOpen(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+
+    const FileSystemCalls kSystemCalls = {
+        sysOpen, ::read, ::write, ::fsync, ::fchmod, ::close, ::rename, ::unlink,
+    };
+
+    std::atomic<const FileSystemCalls*> gCalls { &kSystemCalls };
+
+    const FileSystemCalls& calls() { return *gCalls.load(std::memory_order_acquire); }
+
+    bool writeAll(int fd, std::span<const uint8_t> bytes)
+    {
+        const uint8_t* p = bytes.data();
+        size_t left = bytes.size();
+        while (left > 0) {
+            ssize_t n = calls().write(fd, p, left);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return false;
+            p += n;
+            left -= static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+    // Follows symbolic links from `path` to the name of the file that a write
+    // should replace. A dangling link resolves to the name it points at.
+    std::optional<std::string> resolveLinks(std::string path)
+    {
+        for (int hops = 0; hops < 40; ++hops) {
+            struct stat st;
+            if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+                return path;
+            char target[PATH_MAX];
+            ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+            if (n < 0)
+                return std::nullopt;
+            std::string next(target, static_cast<size_t>(n));
+            if (next.empty())
+                return std::nullopt;
+            if (next[0] != '/')
+                next = joinPath(parentPath(path), next);
+            path = next;
+        }
+        return std::nullopt; // a loop of links
+    }
+
+    std::string lastComponent(const std::string& path)
+    {
+        size_t end = path.find_last_not_of('/');
+        if (end == std::string::npos)
+            return {};
+        size_t start = path.find_last_of('/', end);
+        return path.substr(start == std::string::npos ? 0 : start + 1,
+                           end - (start == std::string::npos ? 0 : start + 1) + 1);
+    }
+
+} // namespace
+
+const FileSystemCalls& systemFileCalls() { return kSystemCalls; }
+
+void setFileSystemCallsForTesting(const FileSystemCalls* c)
+{
+    gCalls.store(c ? c : &kSystemCalls, std::memory_order_release);
+}
+
+std::optional<std::vector<uint8_t>> readFile(const std::string& path, size_t limit)
+{
+    int fd = calls().open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+    if (fd < 0)
+        return std::nullopt;
+    std::vector<uint8_t> bytes;
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        if (static_cast<uint64_t>(st.st_size) > limit) {
+            calls().close(fd);
+            return std::nullopt;
+        }
+        bytes.reserve(static_cast<size_t>(st.st_size));
+    } else if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        calls().close(fd);
+        return std::nullopt;
+    }
+    uint8_t chunk[65536];
+    for (;;) {
+        ssize_t n = calls().read(fd, chunk, sizeof chunk);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            calls().close(fd);
+            return std::nullopt;
+        }
+        if (n == 0)
+            break;
+        if (bytes.size() + static_cast<size_t>(n) > limit) {
+            calls().close(fd);
+            return std::nullopt;
+        }
+        bytes.insert(bytes.end(), chunk, chunk + n);
+    }
+    calls().close(fd);
+    return bytes;
+}
+
+bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes)
+{
+    if (path.empty())
+        return false;
+    std::optional<std::string> target = resolveLinks(path);
+    if (!target)
+        return false;
+    std::string dir = parentPath(*target);
+    if (dir.empty())
+        dir = ".";
+    std::string base = lastComponent(*target);
+    if (base.empty())
+        return false;
+
+    struct stat old;
+    bool exists = ::stat(target->c_str(), &old) == 0;
+    if (exists && !S_ISREG(old.st_mode))
+        return false; // never replace a folder or a device
+
+    static std::atomic<unsigned> counter { 0 };
+    std::random_device seed;
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
+        tmp = joinPath(dir, "." + base + ".tmp-" + std::to_string(::getpid()) + "-"
+                                + std::to_string(seed() ^ counter.fetch_add(1)));
+        fd = calls().open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
+    if (fd < 0)
+        return false;
+
+    bool ok = writeAll(fd, bytes) && calls().fsync(fd) == 0;
+    if (ok && exists)
+        ok = calls().fchmod(fd, old.st_mode & 07777) == 0;
+    if (calls().close(fd) != 0)
+        ok = false;
+    if (ok)
+        ok = calls().rename(tmp.c_str(), target->c_str()) == 0;
+    if (!ok) {
+        calls().unlink(tmp.c_str());
+        return false;
+    }
+    // The new name is in place; make it durable. A failure here cannot undo
+    // the replacement, and the file under the name is whole either way.
+    int dfd = calls().open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);
+    if (dfd >= 0) {
+        calls().fsync(dfd);
+        calls().close(dfd);
+    }
+    return true;
+}
+
+bool appendToExistingFile(const std::string& path, std::span<const uint8_t> bytes)
+{
+    int fd = calls().open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    bool ok = writeAll(fd, bytes);
+    if (calls().close(fd) != 0)
+        ok = false;
+    return ok;
+}
+
+std::string joinPath(const std::string& dir, const std::string& component)
+{
+    if (dir.empty())
+        return component;
+    std::string head = dir;
+    while (head.size() > 1 && head.back() == '/')
+        head.pop_back();
+    size_t skip = 0;
+    while (skip < component.size() && component[skip] == '/')
+        ++skip;
+    if (head == "/")
+        return "/" + component.substr(skip);
+    return head + "/" + component.substr(skip);
+}
+
+std::string parentPath(const std::string& path)
+{
+    size_t end = path.find_last_not_of('/');
+    if (end == std::string::npos)
+        return path.empty() ? "" : "/";
+    size_t slash = path.find_last_of('/', end);
+    if (slash == std::string::npos)
+        return "";
+    size_t keep = path.find_last_not_of('/', slash);
+    if (keep == std::string::npos)
+        return "/";
+    return path.substr(0, keep + 1);
+}
+
+} // namespace platform

@@ -1,0 +1,59 @@
+// Files: whole-file reads, atomic whole-file writes, appends to existing
+// files, and path joining. All functions are free and hold no state, except
+// the table of system calls that tests may replace to inject failures.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <sys/types.h>
+#include <vector>
+
+namespace platform {
+
+// All bytes of the file at `path`, or none when it cannot be opened or read,
+// or when it is larger than `limit` bytes (checked before reading).
+std::optional<std::vector<uint8_t>> readFile(const std::string& path,
+                                             size_t limit = SIZE_MAX);
+
+// Writes `bytes` to a temporary file in the target's folder, syncs it, and
+// renames it over the target, then syncs the folder. On any failure the old
+// file stays whole, no temporary is left, and the result is false. An
+// existing target keeps its permission bits; a new one gets 0666 less the
+// umask. A target that is a symbolic link is followed: the file it points to
+// is replaced and the link stays a link.
+bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
+
+// Appends `bytes` to the end of an existing file. A file that does not exist
+// or cannot be opened for writing is not created; the result is then false.
+bool appendToExistingFile(const std::string& path, std::span<const uint8_t> bytes);
+
+// `dir` + "/" + `component`, with no doubled separator; an empty `dir` gives
+// `component` alone.
+std::string joinPath(const std::string& dir, const std::string& component);
+
+// The path without its last component ("/a/b/c" -> "/a/b", "/a" -> "/",
+// "a" -> ""); trailing separators are ignored.
+std::string parentPath(const std::string& path);
+
+// The system calls behind the functions above. Tests install their own to
+// make a given step fail; production code never touches this.
+struct FileSystemCalls {
+    int (*open)(const char* path, int flags, mode_t mode);
+    ssize_t (*read)(int fd, void* buffer, size_t count);
+    ssize_t (*write)(int fd, const void* buffer, size_t count);
+    int (*fsync)(int fd);
+    int (*fchmod)(int fd, mode_t mode);
+    int (*close)(int fd);
+    int (*rename)(const char* from, const char* to);
+    int (*unlink)(const char* path);
+};
+
+const FileSystemCalls& systemFileCalls();
+// Installs `calls` for every later file operation; nullptr restores the
+// system's own. Not thread-safe: for tests only.
+void setFileSystemCallsForTesting(const FileSystemCalls* calls);
+
+} // namespace platform
