@@ -12,67 +12,83 @@ namespace platform {
 
 namespace {
 
-    int sysOpen(const char* path, int flags, mode_t mode) { return ::open(path, flags, mode); }
+int sysOpen(const char* path, int flags, mode_t mode)
+{
+    return ::open(path, flags, mode);
+}
 
-    const FileSystemCalls kSystemCalls = {
-        sysOpen, ::read, ::write, ::fsync, ::fchmod, ::close, ::rename, ::unlink,
-    };
+const FileSystemCalls kSystemCalls = {
+    sysOpen,
+    ::read,
+    ::write,
+    ::fsync,
+    ::fchmod,
+    ::close,
+    ::rename,
+    ::unlink,
+};
 
-    std::atomic<const FileSystemCalls*> gCalls { &kSystemCalls };
+std::atomic<const FileSystemCalls*> gCalls {&kSystemCalls};
 
-    const FileSystemCalls& calls() { return *gCalls.load(std::memory_order_acquire); }
+const FileSystemCalls& calls()
+{
+    return *gCalls.load(std::memory_order_acquire);
+}
 
-    bool writeAll(int fd, std::span<const uint8_t> bytes)
-    {
-        const uint8_t* p = bytes.data();
-        size_t left = bytes.size();
-        while (left > 0) {
-            ssize_t n = calls().write(fd, p, left);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return false;
-            p += n;
-            left -= static_cast<size_t>(n);
-        }
-        return true;
+bool writeAll(int fd, std::span<const uint8_t> bytes)
+{
+    const uint8_t* p = bytes.data();
+    size_t left = bytes.size();
+    while (left > 0) {
+        ssize_t n = calls().write(fd, p, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        left -= static_cast<size_t>(n);
     }
+    return true;
+}
 
-    // Follows symbolic links from `path` to the name of the file that a write
-    // should replace. A dangling link resolves to the name it points at.
-    std::optional<std::string> resolveLinks(std::string path)
-    {
-        for (int hops = 0; hops < 40; ++hops) {
-            struct stat st;
-            if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-                return path;
-            char target[PATH_MAX];
-            ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
-            if (n < 0)
-                return std::nullopt;
-            std::string next(target, static_cast<size_t>(n));
-            if (next.empty())
-                return std::nullopt;
-            if (next[0] != '/')
-                next = joinPath(parentPath(path), next);
-            path = next;
-        }
-        return std::nullopt; // a loop of links
+// Follows symbolic links from `path` to the name of the file that a write
+// should replace. A dangling link resolves to the name it points at.
+std::optional<std::string> resolveLinks(std::string path)
+{
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        char target[PATH_MAX];
+        ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
+        if (n < 0)
+            return std::nullopt;
+        std::string next(target, static_cast<size_t>(n));
+        if (next.empty())
+            return std::nullopt;
+        if (next[0] != '/')
+            next = joinPath(parentPath(path), next);
+        path = next;
     }
+    return std::nullopt; // a loop of links
+}
 
-    std::string lastComponent(const std::string& path)
-    {
-        size_t end = path.find_last_not_of('/');
-        if (end == std::string::npos)
-            return {};
-        size_t start = path.find_last_of('/', end);
-        return path.substr(start == std::string::npos ? 0 : start + 1,
-                           end - (start == std::string::npos ? 0 : start + 1) + 1);
-    }
+std::string lastComponent(const std::string& path)
+{
+    size_t end = path.find_last_not_of('/');
+    if (end == std::string::npos)
+        return {};
+    size_t start = path.find_last_of('/', end);
+    return path.substr(start == std::string::npos ? 0 : start + 1,
+        end - (start == std::string::npos ? 0 : start + 1) + 1);
+}
 
 } // namespace
 
-const FileSystemCalls& systemFileCalls() { return kSystemCalls; }
+const FileSystemCalls& systemFileCalls()
+{
+    return kSystemCalls;
+}
 
 void setFileSystemCallsForTesting(const FileSystemCalls* c)
 {
@@ -136,13 +152,14 @@ bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes
     if (exists && !S_ISREG(old.st_mode))
         return false; // never replace a folder or a device
 
-    static std::atomic<unsigned> counter { 0 };
+    static std::atomic<unsigned> counter {0};
     std::random_device seed;
     std::string tmp;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
-        tmp = joinPath(dir, "." + base + ".tmp-" + std::to_string(::getpid()) + "-"
-                                + std::to_string(seed() ^ counter.fetch_add(1)));
+        tmp = joinPath(dir,
+            "." + base + ".tmp-" + std::to_string(::getpid()) + "-"
+                + std::to_string(seed() ^ counter.fetch_add(1)));
         fd = calls().open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
             return false;

@@ -15,8 +15,7 @@ namespace platform {
 
 // All bytes of the file at `path`, or none when it cannot be opened or read,
 // or when it is larger than `limit` bytes (checked before reading).
-std::optional<std::vector<uint8_t>> readFile(const std::string& path,
-                                             size_t limit = SIZE_MAX);
+std::optional<std::vector<uint8_t>> readFile(const std::string& path, size_t limit = SIZE_MAX);
 
 // Writes `bytes` to a temporary file in the target's folder, syncs it, and
 // renames it over the target, then syncs the folder. On any failure the old

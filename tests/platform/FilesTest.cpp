@@ -21,25 +21,41 @@ struct TempDir {
     std::string operator/(const std::string& name) const { return (path / name).string(); }
 };
 
-std::vector<uint8_t> bytesOf(const std::string& s) { return { s.begin(), s.end() }; }
+std::vector<uint8_t> bytesOf(const std::string& s)
+{
+    return {s.begin(), s.end()};
+}
 
 size_t entries(const fs::path& dir)
 {
-    return static_cast<size_t>(std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+    return static_cast<size_t>(
+        std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
 }
 
 } // namespace
 
 TEST(FilesTest, PathJoiningAndParentFollowTheUsualRules)
 {
-    struct { const char *dir, *comp, *out; } joins[] = {
-        {"/a/b", "c", "/a/b/c"}, {"/a/b/", "c", "/a/b/c"}, {"", "c", "c"},
-        {"/", "c", "/c"}, {"/a", "/c", "/a/c"},
+    struct {
+        const char *dir, *comp, *out;
+    } joins[] = {
+        {"/a/b", "c", "/a/b/c"},
+        {"/a/b/", "c", "/a/b/c"},
+        {"", "c", "c"},
+        {"/", "c", "/c"},
+        {"/a", "/c", "/a/c"},
     };
     for (auto j : joins)
         EXPECT_EQ(platform::joinPath(j.dir, j.comp), j.out) << j.dir << " + " << j.comp;
-    struct { const char *in, *out; } parents[] = {
-        {"/a/b/c", "/a/b"}, {"/a/b/c/", "/a/b"}, {"/a", "/"}, {"a", ""}, {"/", "/"}, {"a/b", "a"},
+    struct {
+        const char *in, *out;
+    } parents[] = {
+        {"/a/b/c", "/a/b"},
+        {"/a/b/c/", "/a/b"},
+        {"/a", "/"},
+        {"a", ""},
+        {"/", "/"},
+        {"a/b", "a"},
     };
     for (auto p : parents)
         EXPECT_EQ(platform::parentPath(p.in), p.out) << p.in;
