@@ -53,6 +53,14 @@ public:
     // Runs `selector` with arguments already converted to its parameter
     // types (numbers as double). Hosts call only exposed operations.
     virtual ScriptValue invoke(const Selector& selector, const std::vector<ScriptValue>& args) = 0;
+    // The value of the field `key`, for a host that shows script a field the
+    // class does not exclude. A class that excludes every field (as plug-ins
+    // usually do) need not override this.
+    virtual ScriptValue valueForKey(const std::string& key) const
+    {
+        (void)key;
+        return {};
+    }
 };
 
 // The page's window script object, implemented by the host.
