@@ -1,0 +1,18 @@
+// RunGloam: runs the built `gloam` binary with arguments (no shell in
+// between) and collects its exit status, standard output and standard error.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace testing_cli {
+
+struct Outcome {
+    int status = -1; // the exit status, or -1 when the process did not exit normally
+    std::string out;
+    std::string err;
+};
+
+Outcome runGloam(const std::vector<std::string>& arguments);
+
+} // namespace testing_cli
