@@ -1,0 +1,75 @@
+// PropertyList: a property-list dictionary read from a file or from bytes, in
+// XML or binary form, that can be changed and written back in the same form.
+// Owns its tree of values; copies are deep (a copy is the mutable copy).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+class PropertyList {
+public:
+    enum class Format { Xml, Binary };
+
+    // Files larger than this are refused before they are parsed: a settings
+    // file is a few hundred bytes, and the parser holds all of it in memory.
+    static constexpr size_t kMaxFileSize = 1 << 20;
+
+    // The file's root dictionary; none when the file is missing, unreadable,
+    // larger than kMaxFileSize, not a property list, or its root is not a
+    // dictionary. XML and binary files alike; the form is remembered.
+    static std::optional<PropertyList> readDictionary(const std::string& path);
+    static std::optional<PropertyList> dictionaryFromBytes(std::span<const uint8_t> bytes);
+
+    // An empty dictionary that will be written in `format`.
+    explicit PropertyList(Format format = Format::Xml);
+    PropertyList(const PropertyList& other);
+    PropertyList& operator=(const PropertyList& other);
+    PropertyList(PropertyList&&) noexcept;
+    PropertyList& operator=(PropertyList&&) noexcept;
+    ~PropertyList();
+
+    Format format() const { return format_; }
+    void setFormat(Format format) { format_ = format; }
+
+    bool contains(std::string_view key) const;
+
+    // The entry `key` as a number: a real or an integer as its value, a
+    // boolean as 1 or 0, a string that holds nothing but a decimal number
+    // (white space around it allowed) as that number. None for a missing key
+    // and for every other kind of value.
+    std::optional<double> number(std::string_view key) const;
+
+    // The entry `key` when it is a string.
+    std::optional<std::string> string(std::string_view key) const;
+
+    // Sets `key` to a real number, replacing any value of any type there; a
+    // new key goes after the existing ones, an existing one keeps its place.
+    void setReal(std::string_view key, double value);
+    void setString(std::string_view key, std::string_view value);
+
+    // The dictionary encoded in its format; empty if encoding fails.
+    std::vector<uint8_t> encoded() const;
+
+    // Writes encoded() to `path` atomically (writeFileAtomically); false when
+    // encoding or writing fails, and the old file then stays whole.
+    bool writeToFile(const std::string& path) const;
+
+private:
+    struct Free {
+        void operator()(void* node) const;
+    };
+    PropertyList(void* root, Format format);
+
+    std::unique_ptr<void, Free> root_;
+    Format format_;
+};
+
+} // namespace platform
