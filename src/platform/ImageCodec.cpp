@@ -1,0 +1,212 @@
+// JPEG decoding and encoding on TurboJPEG, PNG decoding and the reference PNG
+// encoder on libspng. The fast PNG writer is in PngWriter.cpp.
+#include "platform/ImageCodec.h"
+
+#include <cstring>
+#include <memory>
+#include <spng.h>
+#include <turbojpeg.h>
+
+#include "platform/PixelConvert.h"
+
+namespace platform {
+namespace {
+
+struct TjDeleter {
+    void operator()(void* handle) const { tjDestroy(handle); }
+};
+using TjHandle = std::unique_ptr<void, TjDeleter>;
+
+struct TjBufferDeleter {
+    void operator()(unsigned char* buffer) const { tjFree(buffer); }
+};
+
+struct SpngDeleter {
+    void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
+};
+using SpngContext = std::unique_ptr<spng_ctx, SpngDeleter>;
+
+struct FreeDeleter {
+    void operator()(void* p) const { std::free(p); }
+};
+
+std::optional<Bitmap> fail(DecodeError* error, DecodeError why)
+{
+    if (error)
+        *error = why;
+    return std::nullopt;
+}
+
+bool withinLimits(uint64_t width, uint64_t height, const DecodeLimits& limits)
+{
+    return width <= limits.maxSide && height <= limits.maxSide
+        && width * height <= limits.maxPixels;
+}
+
+bool isJpeg(std::span<const uint8_t> b)
+{
+    return b.size() >= 3 && b[0] == 0xFF && b[1] == 0xD8 && b[2] == 0xFF;
+}
+
+bool isPng(std::span<const uint8_t> b)
+{
+    static const uint8_t signature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    return b.size() >= 8 && std::memcmp(b.data(), signature, 8) == 0;
+}
+
+// Ancillary chunks (text, profiles) may not take more than this; a picture's
+// pixels are bounded by the decode limits instead.
+constexpr size_t kChunkLimit = size_t(64) << 20;
+
+} // namespace
+
+std::optional<Bitmap> decodeJpeg(std::span<const uint8_t> bytes, const DecodeLimits& limits,
+                                 DecodeError* error)
+{
+    if (error)
+        *error = DecodeError::None;
+    if (!isJpeg(bytes))
+        return fail(error, DecodeError::UnknownFormat);
+    TjHandle tj(tjInitDecompress());
+    if (!tj)
+        return fail(error, DecodeError::OutOfMemory);
+    int width = 0, height = 0, subsampling = 0, colorspace = 0;
+    auto* data = const_cast<unsigned char*>(bytes.data());
+    auto size = static_cast<unsigned long>(bytes.size());
+    if (tjDecompressHeader3(tj.get(), data, size, &width, &height, &subsampling, &colorspace) != 0
+        || width <= 0 || height <= 0)
+        return fail(error, DecodeError::Corrupt);
+    if (!withinLimits(uint64_t(width), uint64_t(height), limits))
+        return fail(error, DecodeError::TooLarge);
+    auto bitmap = Bitmap::tryCreate(width, height, PixelFormat::RGB);
+    if (!bitmap)
+        return fail(error, DecodeError::OutOfMemory);
+    // A warning (a truncated file, a corrupt segment) stops the decoder: half
+    // a picture is no picture. LIMITSCANS refuses progressive files with an
+    // absurd number of scans, each of which would cost a pass over the image.
+    int flags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS | TJFLAG_ACCURATEDCT;
+    if (tjDecompress2(tj.get(), data, size, bitmap->data(), width, int(bitmap->bytesPerRow()),
+                      height, TJPF_RGB, flags)
+        != 0)
+        return fail(error, DecodeError::Corrupt);
+    return bitmap;
+}
+
+std::optional<Bitmap> decodePng(std::span<const uint8_t> bytes, const DecodeLimits& limits,
+                                DecodeError* error)
+{
+    if (error)
+        *error = DecodeError::None;
+    if (!isPng(bytes))
+        return fail(error, DecodeError::UnknownFormat);
+    SpngContext ctx(spng_ctx_new(0));
+    if (!ctx)
+        return fail(error, DecodeError::OutOfMemory);
+    uint32_t side = limits.maxSide > 0x7FFFFFFFu ? 0x7FFFFFFFu : limits.maxSide;
+    spng_set_image_limits(ctx.get(), side, side);
+    spng_set_chunk_limits(ctx.get(), kChunkLimit, kChunkLimit);
+    spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size());
+
+    spng_ihdr ihdr {};
+    int rc = spng_get_ihdr(ctx.get(), &ihdr);
+    if (rc == SPNG_EUSER_WIDTH || rc == SPNG_EUSER_HEIGHT)
+        return fail(error, DecodeError::TooLarge);
+    if (rc != 0)
+        return fail(error, DecodeError::Corrupt);
+    if (!withinLimits(ihdr.width, ihdr.height, limits))
+        return fail(error, DecodeError::TooLarge);
+
+    spng_trns trns {};
+    bool alpha = ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA
+        || ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA || spng_get_trns(ctx.get(), &trns) == 0;
+    int fmt = alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
+    size_t length = 0;
+    if (spng_decoded_image_size(ctx.get(), fmt, &length) != 0)
+        return fail(error, DecodeError::Corrupt);
+    auto bitmap = Bitmap::tryCreate(int(ihdr.width), int(ihdr.height),
+                                    alpha ? PixelFormat::RGBA : PixelFormat::RGB);
+    if (!bitmap)
+        return fail(error, DecodeError::OutOfMemory);
+    if (length != bitmap->byteCount())
+        return fail(error, DecodeError::Corrupt);
+    if (spng_decode_image(ctx.get(), bitmap->data(), length, fmt, SPNG_DECODE_TRNS) != 0)
+        return fail(error, DecodeError::Corrupt);
+    // The chunks after the pixels up to IEND must be there and sound too: a
+    // file cut short after its last IDAT is still a truncated file.
+    if (spng_decode_chunks(ctx.get()) != 0)
+        return fail(error, DecodeError::Corrupt);
+    if (alpha)
+        premultiplyRows(bitmap->data(), size_t(bitmap->width()) * size_t(bitmap->height()));
+    return bitmap;
+}
+
+std::optional<Bitmap> decodeImage(std::span<const uint8_t> bytes, const DecodeLimits& limits,
+                                  DecodeError* error)
+{
+    if (isJpeg(bytes))
+        return decodeJpeg(bytes, limits, error);
+    if (isPng(bytes))
+        return decodePng(bytes, limits, error);
+    return fail(error, DecodeError::UnknownFormat);
+}
+
+namespace detail {
+
+std::optional<std::vector<uint8_t>> encodePngWithSpng(const Bitmap& bitmap, int level)
+{
+    SpngContext ctx(spng_ctx_new(SPNG_CTX_ENCODER));
+    if (!ctx)
+        return std::nullopt;
+    spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
+    spng_set_option(ctx.get(), SPNG_IMG_COMPRESSION_LEVEL, level);
+    spng_ihdr ihdr {};
+    ihdr.width = uint32_t(bitmap.width());
+    ihdr.height = uint32_t(bitmap.height());
+    ihdr.bit_depth = 8;
+    ihdr.color_type = bitmap.hasAlpha() ? SPNG_COLOR_TYPE_TRUECOLOR_ALPHA : SPNG_COLOR_TYPE_TRUECOLOR;
+    if (spng_set_ihdr(ctx.get(), &ihdr) != 0)
+        return std::nullopt;
+
+    const uint8_t* pixels = bitmap.data();
+    std::vector<uint8_t> straight;
+    if (bitmap.hasAlpha()) {
+        straight.assign(pixels, pixels + bitmap.byteCount());
+        unpremultiplyRows(straight.data(), straight.data(),
+                          size_t(bitmap.width()) * size_t(bitmap.height()));
+        pixels = straight.data();
+    }
+    if (spng_encode_image(ctx.get(), pixels, bitmap.byteCount(), SPNG_FMT_PNG,
+                          SPNG_ENCODE_FINALIZE)
+        != 0)
+        return std::nullopt;
+    size_t length = 0;
+    int rc = 0;
+    std::unique_ptr<uint8_t, FreeDeleter> png(
+        static_cast<uint8_t*>(spng_get_png_buffer(ctx.get(), &length, &rc)));
+    if (!png || rc != 0)
+        return std::nullopt;
+    return std::vector<uint8_t>(png.get(), png.get() + length);
+}
+
+} // namespace detail
+
+std::optional<std::vector<uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality, bool progressive)
+{
+    if (bitmap.isEmpty())
+        return std::nullopt;
+    TjHandle tj(tjInitCompress());
+    if (!tj)
+        return std::nullopt;
+    unsigned char* out = nullptr;
+    unsigned long size = 0;
+    int flags = TJFLAG_ACCURATEDCT | (progressive ? TJFLAG_PROGRESSIVE : 0);
+    int rc = tjCompress2(tj.get(), bitmap.data(), bitmap.width(), int(bitmap.bytesPerRow()),
+                         bitmap.height(), bitmap.hasAlpha() ? TJPF_RGBX : TJPF_RGB, &out, &size,
+                         TJSAMP_420, quality < 1 ? 1 : (quality > 100 ? 100 : quality), flags);
+    std::unique_ptr<unsigned char, TjBufferDeleter> owned(out);
+    if (rc != 0 || !out)
+        return std::nullopt;
+    return std::vector<uint8_t>(out, out + size);
+}
+
+} // namespace platform

@@ -1,0 +1,63 @@
+// ImageCodec: JPEG and PNG decoding into bitmaps, and PNG encoding of bitmaps.
+// Pure functions over caller-owned bytes; each result belongs to the caller.
+// Decoders check the picture's size against limits before allocating, and
+// give no bitmap, never a crash, for truncated or corrupt data.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <vector>
+
+#include "platform/Bitmap.h"
+
+namespace platform {
+
+struct DecodeLimits {
+    uint32_t maxSide = 16384;            // pixels in either direction
+    uint64_t maxPixels = uint64_t(1) << 27; // width x height
+};
+
+enum class DecodeError {
+    None,
+    UnknownFormat, // neither a JPEG nor a PNG signature
+    TooLarge,      // the header claims more than the limits allow
+    Corrupt,       // bad, truncated or unsupported data, or a decoder warning
+    OutOfMemory,
+};
+
+// Decodes JPEG or PNG bytes, chosen by their signature. A JPEG, and a PNG
+// without any transparency, give an RGB bitmap; any other PNG an RGBA bitmap
+// (premultiplied). On failure the result is none and `error`, when given,
+// says why.
+std::optional<Bitmap> decodeImage(std::span<const uint8_t> bytes, const DecodeLimits& limits = {},
+                                  DecodeError* error = nullptr);
+std::optional<Bitmap> decodeJpeg(std::span<const uint8_t> bytes, const DecodeLimits& limits = {},
+                                 DecodeError* error = nullptr);
+std::optional<Bitmap> decodePng(std::span<const uint8_t> bytes, const DecodeLimits& limits = {},
+                                DecodeError* error = nullptr);
+
+enum class PngEncoder {
+    Deflate, // the small writer on libdeflate: fast, the default
+    Spng,    // libspng's own encoder, kept for comparison
+};
+
+struct PngEncodeOptions {
+    PngEncoder encoder = PngEncoder::Deflate;
+    int level = 2; // deflate level, 0 (store) to 12
+};
+
+// An 8-bit PNG of the bitmap: RGBA with straight alpha for an RGBA bitmap
+// (the premultiplied samples are divided out, and a PNG decoded back gives the
+// same premultiplied samples), RGB for an RGB bitmap. None for an empty
+// bitmap or when memory is short.
+std::optional<std::vector<uint8_t>> encodePng(const Bitmap& bitmap,
+                                              const PngEncodeOptions& options = {});
+
+// Encodes a JPEG of an RGB or RGBA bitmap (alpha dropped), quality 1..100.
+// For test pictures and benchmarks; nothing in the engine writes JPEG.
+std::optional<std::vector<uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality = 90,
+                                               bool progressive = false);
+
+} // namespace platform
