@@ -29,10 +29,7 @@ struct AffineTransform {
         double nc = -a * s + c * k, nd = -b * s + d * k;
         a = na, b = nb, c = nc, d = nd;
     }
-    void scale(double sx, double sy)
-    {
-        a *= sx, b *= sx, c *= sy, d *= sy;
-    }
+    void scale(double sx, double sy) { a *= sx, b *= sx, c *= sy, d *= sy; }
     // Points are mapped by `first`, then by the steps so far.
     void concat(const AffineTransform& first)
     {

@@ -75,7 +75,7 @@ Color Bitmap::colorAt(int x, int y) const
         return Color::calibratedRGB(fromByte(p[0]), fromByte(p[1]), fromByte(p[2]), 1.0);
     uint8_t a = p[3];
     return Color::calibratedRGB(fromByte(unpremultiply(p[0], a)), fromByte(unpremultiply(p[1], a)),
-                                fromByte(unpremultiply(p[2], a)), fromByte(a));
+        fromByte(unpremultiply(p[2], a)), fromByte(a));
 }
 
 void Bitmap::setColorAt(int x, int y, const Color& color)

@@ -16,7 +16,7 @@ namespace platform {
 
 enum class PixelFormat {
     RGBA, // 4 samples a pixel, premultiplied alpha last
-    RGB,  // 3 samples a pixel, opaque
+    RGB, // 3 samples a pixel, opaque
 };
 
 class Bitmap {
@@ -28,8 +28,8 @@ public:
     // memory cannot be had.
     Bitmap(int width, int height, PixelFormat format = PixelFormat::RGBA);
     // As above, but none instead of an exception when memory is short.
-    static std::optional<Bitmap> tryCreate(int width, int height,
-                                           PixelFormat format = PixelFormat::RGBA);
+    static std::optional<Bitmap> tryCreate(
+        int width, int height, PixelFormat format = PixelFormat::RGBA);
 
     Bitmap(Bitmap&&) noexcept = default;
     Bitmap& operator=(Bitmap&&) noexcept = default;

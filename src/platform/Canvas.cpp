@@ -37,7 +37,8 @@ void bitmapToSurface(const Bitmap& bitmap, cairo_surface_t* surface)
         const uint8_t* in = bitmap.data() + size_t(y) * bitmap.bytesPerRow();
         if (bitmap.hasAlpha()) {
             for (int x = 0; x < bitmap.width(); ++x, in += 4)
-                out[x] = uint32_t(in[3]) << 24 | uint32_t(in[0]) << 16 | uint32_t(in[1]) << 8 | in[2];
+                out[x]
+                    = uint32_t(in[3]) << 24 | uint32_t(in[0]) << 16 | uint32_t(in[1]) << 8 | in[2];
         } else {
             for (int x = 0; x < bitmap.width(); ++x, in += 3)
                 out[x] = 0xFF000000u | uint32_t(in[0]) << 16 | uint32_t(in[1]) << 8 | in[2];
@@ -131,7 +132,8 @@ Canvas::Canvas(Image& target, bool flipped)
     impl_->cr.reset(cairo_create(impl_->surface.get()));
     cairo_t* cr = impl_->cr.get();
     Size size = target_.size();
-    cairo_scale(cr, pixelScale(bitmap->width(), size.width), pixelScale(bitmap->height(), size.height));
+    cairo_scale(
+        cr, pixelScale(bitmap->width(), size.width), pixelScale(bitmap->height(), size.height));
     if (!flipped_) {
         // y upward from the bottom-left corner.
         cairo_translate(cr, 0, size.height);
@@ -268,8 +270,8 @@ void Canvas::setColor(const Color& color)
         return;
     Color rgb = color.isRGB() ? color : color.converted(ColorSpace::DeviceRGB);
     auto unit = [](double v) { return std::clamp(std::isnan(v) ? 0.0 : v, 0.0, 1.0); };
-    cairo_set_source_rgba(impl_->cr.get(), unit(rgb.red()), unit(rgb.green()), unit(rgb.blue()),
-                          unit(rgb.alpha()));
+    cairo_set_source_rgba(
+        impl_->cr.get(), unit(rgb.red()), unit(rgb.green()), unit(rgb.blue()), unit(rgb.alpha()));
 }
 
 namespace {

@@ -16,14 +16,14 @@
 namespace platform {
 
 enum class CompositeOp {
-    Copy = 1,       // the source's pixels, alpha included, replace the target's
+    Copy = 1, // the source's pixels, alpha included, replace the target's
     SourceOver = 2, // Porter-Duff over
 };
 
 enum class Interpolation {
     Default = 0,
     None = 1, // nearest pixel
-    Low = 2,  // bilinear
+    Low = 2, // bilinear
     High = 3, // the best filter cairo has
 };
 

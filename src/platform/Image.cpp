@@ -34,7 +34,7 @@ Image::Image(Size size)
 }
 
 Image::Image(Bitmap bitmap)
-    : size_{double(bitmap.width()), double(bitmap.height())}
+    : size_ {double(bitmap.width()), double(bitmap.height())}
     , bitmap_(std::move(bitmap))
 {
 }

@@ -27,8 +27,8 @@ public:
     // The picture in a JPEG or PNG file or in encoded bytes; none when it
     // cannot be read or decoded. Its size is its size in pixels.
     static std::optional<Image> fromFile(const std::string& path, const DecodeLimits& limits = {});
-    static std::optional<Image> fromBytes(std::span<const uint8_t> bytes,
-                                          const DecodeLimits& limits = {});
+    static std::optional<Image> fromBytes(
+        std::span<const uint8_t> bytes, const DecodeLimits& limits = {});
 
     Image(Image&&) noexcept = default;
     Image& operator=(Image&&) noexcept = default;

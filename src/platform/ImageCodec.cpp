@@ -54,14 +54,35 @@ bool isPng(std::span<const uint8_t> b)
     return b.size() >= 8 && std::memcmp(b.data(), signature, 8) == 0;
 }
 
+uint32_t be32(const uint8_t* p)
+{
+    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
+}
+
+// True when the chunks run whole up to a sound IEND. libspng stops reading at
+// the end of the pixel data, so a file cut short after it would pass.
+bool endsWithIend(std::span<const uint8_t> b)
+{
+    size_t at = 8;
+    while (b.size() - at >= 12) {
+        uint32_t length = be32(&b[at]);
+        if (length > 0x7FFFFFFFu || b.size() - at - 12 < length)
+            return false;
+        if (std::memcmp(&b[at + 4], "IEND", 4) == 0)
+            return length == 0 && be32(&b[at + 8]) == 0xAE426082u; // CRC of "IEND"
+        at += 12 + size_t(length);
+    }
+    return false;
+}
+
 // Ancillary chunks (text, profiles) may not take more than this; a picture's
 // pixels are bounded by the decode limits instead.
 constexpr size_t kChunkLimit = size_t(64) << 20;
 
 } // namespace
 
-std::optional<Bitmap> decodeJpeg(std::span<const uint8_t> bytes, const DecodeLimits& limits,
-                                 DecodeError* error)
+std::optional<Bitmap> decodeJpeg(
+    std::span<const uint8_t> bytes, const DecodeLimits& limits, DecodeError* error)
 {
     if (error)
         *error = DecodeError::None;
@@ -86,14 +107,14 @@ std::optional<Bitmap> decodeJpeg(std::span<const uint8_t> bytes, const DecodeLim
     // absurd number of scans, each of which would cost a pass over the image.
     int flags = TJFLAG_STOPONWARNING | TJFLAG_LIMITSCANS | TJFLAG_ACCURATEDCT;
     if (tjDecompress2(tj.get(), data, size, bitmap->data(), width, int(bitmap->bytesPerRow()),
-                      height, TJPF_RGB, flags)
+            height, TJPF_RGB, flags)
         != 0)
         return fail(error, DecodeError::Corrupt);
     return bitmap;
 }
 
-std::optional<Bitmap> decodePng(std::span<const uint8_t> bytes, const DecodeLimits& limits,
-                                DecodeError* error)
+std::optional<Bitmap> decodePng(
+    std::span<const uint8_t> bytes, const DecodeLimits& limits, DecodeError* error)
 {
     if (error)
         *error = DecodeError::None;
@@ -118,13 +139,14 @@ std::optional<Bitmap> decodePng(std::span<const uint8_t> bytes, const DecodeLimi
 
     spng_trns trns {};
     bool alpha = ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA
-        || ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA || spng_get_trns(ctx.get(), &trns) == 0;
+        || ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA
+        || spng_get_trns(ctx.get(), &trns) == 0;
     int fmt = alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
     size_t length = 0;
     if (spng_decoded_image_size(ctx.get(), fmt, &length) != 0)
         return fail(error, DecodeError::Corrupt);
-    auto bitmap = Bitmap::tryCreate(int(ihdr.width), int(ihdr.height),
-                                    alpha ? PixelFormat::RGBA : PixelFormat::RGB);
+    auto bitmap = Bitmap::tryCreate(
+        int(ihdr.width), int(ihdr.height), alpha ? PixelFormat::RGBA : PixelFormat::RGB);
     if (!bitmap)
         return fail(error, DecodeError::OutOfMemory);
     if (length != bitmap->byteCount())
@@ -133,15 +155,15 @@ std::optional<Bitmap> decodePng(std::span<const uint8_t> bytes, const DecodeLimi
         return fail(error, DecodeError::Corrupt);
     // The chunks after the pixels up to IEND must be there and sound too: a
     // file cut short after its last IDAT is still a truncated file.
-    if (spng_decode_chunks(ctx.get()) != 0)
+    if (spng_decode_chunks(ctx.get()) != 0 || !endsWithIend(bytes))
         return fail(error, DecodeError::Corrupt);
     if (alpha)
         premultiplyRows(bitmap->data(), size_t(bitmap->width()) * size_t(bitmap->height()));
     return bitmap;
 }
 
-std::optional<Bitmap> decodeImage(std::span<const uint8_t> bytes, const DecodeLimits& limits,
-                                  DecodeError* error)
+std::optional<Bitmap> decodeImage(
+    std::span<const uint8_t> bytes, const DecodeLimits& limits, DecodeError* error)
 {
     if (isJpeg(bytes))
         return decodeJpeg(bytes, limits, error);
@@ -163,7 +185,8 @@ std::optional<std::vector<uint8_t>> encodePngWithSpng(const Bitmap& bitmap, int 
     ihdr.width = uint32_t(bitmap.width());
     ihdr.height = uint32_t(bitmap.height());
     ihdr.bit_depth = 8;
-    ihdr.color_type = bitmap.hasAlpha() ? SPNG_COLOR_TYPE_TRUECOLOR_ALPHA : SPNG_COLOR_TYPE_TRUECOLOR;
+    ihdr.color_type
+        = bitmap.hasAlpha() ? SPNG_COLOR_TYPE_TRUECOLOR_ALPHA : SPNG_COLOR_TYPE_TRUECOLOR;
     if (spng_set_ihdr(ctx.get(), &ihdr) != 0)
         return std::nullopt;
 
@@ -171,12 +194,11 @@ std::optional<std::vector<uint8_t>> encodePngWithSpng(const Bitmap& bitmap, int 
     std::vector<uint8_t> straight;
     if (bitmap.hasAlpha()) {
         straight.assign(pixels, pixels + bitmap.byteCount());
-        unpremultiplyRows(straight.data(), straight.data(),
-                          size_t(bitmap.width()) * size_t(bitmap.height()));
+        unpremultiplyRows(
+            straight.data(), straight.data(), size_t(bitmap.width()) * size_t(bitmap.height()));
         pixels = straight.data();
     }
-    if (spng_encode_image(ctx.get(), pixels, bitmap.byteCount(), SPNG_FMT_PNG,
-                          SPNG_ENCODE_FINALIZE)
+    if (spng_encode_image(ctx.get(), pixels, bitmap.byteCount(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE)
         != 0)
         return std::nullopt;
     size_t length = 0;
@@ -201,8 +223,8 @@ std::optional<std::vector<uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality
     unsigned long size = 0;
     int flags = TJFLAG_ACCURATEDCT | (progressive ? TJFLAG_PROGRESSIVE : 0);
     int rc = tjCompress2(tj.get(), bitmap.data(), bitmap.width(), int(bitmap.bytesPerRow()),
-                         bitmap.height(), bitmap.hasAlpha() ? TJPF_RGBX : TJPF_RGB, &out, &size,
-                         TJSAMP_420, quality < 1 ? 1 : (quality > 100 ? 100 : quality), flags);
+        bitmap.height(), bitmap.hasAlpha() ? TJPF_RGBX : TJPF_RGB, &out, &size, TJSAMP_420,
+        quality < 1 ? 1 : (quality > 100 ? 100 : quality), flags);
     std::unique_ptr<unsigned char, TjBufferDeleter> owned(out);
     if (rc != 0 || !out)
         return std::nullopt;

@@ -15,15 +15,15 @@
 namespace platform {
 
 struct DecodeLimits {
-    uint32_t maxSide = 16384;            // pixels in either direction
+    uint32_t maxSide = 16384; // pixels in either direction
     uint64_t maxPixels = uint64_t(1) << 27; // width x height
 };
 
 enum class DecodeError {
     None,
     UnknownFormat, // neither a JPEG nor a PNG signature
-    TooLarge,      // the header claims more than the limits allow
-    Corrupt,       // bad, truncated or unsupported data, or a decoder warning
+    TooLarge, // the header claims more than the limits allow
+    Corrupt, // bad, truncated or unsupported data, or a decoder warning
     OutOfMemory,
 };
 
@@ -31,16 +31,16 @@ enum class DecodeError {
 // without any transparency, give an RGB bitmap; any other PNG an RGBA bitmap
 // (premultiplied). On failure the result is none and `error`, when given,
 // says why.
-std::optional<Bitmap> decodeImage(std::span<const uint8_t> bytes, const DecodeLimits& limits = {},
-                                  DecodeError* error = nullptr);
-std::optional<Bitmap> decodeJpeg(std::span<const uint8_t> bytes, const DecodeLimits& limits = {},
-                                 DecodeError* error = nullptr);
-std::optional<Bitmap> decodePng(std::span<const uint8_t> bytes, const DecodeLimits& limits = {},
-                                DecodeError* error = nullptr);
+std::optional<Bitmap> decodeImage(
+    std::span<const uint8_t> bytes, const DecodeLimits& limits = {}, DecodeError* error = nullptr);
+std::optional<Bitmap> decodeJpeg(
+    std::span<const uint8_t> bytes, const DecodeLimits& limits = {}, DecodeError* error = nullptr);
+std::optional<Bitmap> decodePng(
+    std::span<const uint8_t> bytes, const DecodeLimits& limits = {}, DecodeError* error = nullptr);
 
 enum class PngEncoder {
     Deflate, // the small writer on libdeflate: fast, the default
-    Spng,    // libspng's own encoder, kept for comparison
+    Spng, // libspng's own encoder, kept for comparison
 };
 
 struct PngEncodeOptions {
@@ -52,12 +52,12 @@ struct PngEncodeOptions {
 // (the premultiplied samples are divided out, and a PNG decoded back gives the
 // same premultiplied samples), RGB for an RGB bitmap. None for an empty
 // bitmap or when memory is short.
-std::optional<std::vector<uint8_t>> encodePng(const Bitmap& bitmap,
-                                              const PngEncodeOptions& options = {});
+std::optional<std::vector<uint8_t>> encodePng(
+    const Bitmap& bitmap, const PngEncodeOptions& options = {});
 
 // Encodes a JPEG of an RGB or RGBA bitmap (alpha dropped), quality 1..100.
 // For test pictures and benchmarks; nothing in the engine writes JPEG.
-std::optional<std::vector<uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality = 90,
-                                               bool progressive = false);
+std::optional<std::vector<uint8_t>> encodeJpeg(
+    const Bitmap& bitmap, int quality = 90, bool progressive = false);
 
 } // namespace platform

@@ -52,8 +52,8 @@ uint8_t paeth(uint8_t a, uint8_t b, uint8_t c)
 // Writes filter `type` of `row` (with `prev` the row above, zeros for the
 // first) into out[0..n) and returns the sum of the filtered bytes read as
 // signed values: the usual cheap estimate of how well a row will compress.
-uint64_t filterRow(int type, const uint8_t* row, const uint8_t* prev, size_t n, size_t bpp,
-                   uint8_t* out)
+uint64_t filterRow(
+    int type, const uint8_t* row, const uint8_t* prev, size_t n, size_t bpp, uint8_t* out)
 {
     uint64_t sum = 0;
     for (size_t i = 0; i < n; ++i) {
@@ -130,8 +130,8 @@ std::optional<std::vector<uint8_t>> encodePng(const Bitmap& bitmap, const PngEnc
             return std::nullopt;
         size_t inSize = height * (rowBytes + 1);
         std::vector<uint8_t> zlib(libdeflate_zlib_compress_bound(compressor.get(), inSize));
-        size_t zlibSize = libdeflate_zlib_compress(compressor.get(), filtered.get(), inSize,
-                                                   zlib.data(), zlib.size());
+        size_t zlibSize = libdeflate_zlib_compress(
+            compressor.get(), filtered.get(), inSize, zlib.data(), zlib.size());
         if (zlibSize == 0)
             return std::nullopt;
         filtered.reset();

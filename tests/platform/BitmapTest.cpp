@@ -47,7 +47,7 @@ TEST(BitmapTest, SetColorPremultipliesAndReplacesAllSamples)
         {Color::deviceRGB(0, 0, 0, 0.5), 0, 0, 0, 128},
         {Color::deviceRGB(1, 0.5, 0, 1), 255, 128, 0, 255},
         {Color::deviceRGB(2, -1, 0.2, 1), 255, 0, 51, 255}, // clamped
-        {Color::deviceGray(0.6, 1), 153, 153, 153, 255},     // grey as RGB
+        {Color::deviceGray(0.6, 1), 153, 153, 153, 255}, // grey as RGB
         {Color::deviceRGB(1, 1, 1, 0), 0, 0, 0, 0},
     };
     for (const auto& c : cases) {

@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 #include "platform/Image.h"
@@ -22,7 +23,8 @@ Bitmap testPicture(int w, int h, PixelFormat format = PixelFormat::RGBA)
         for (int x = 0; x < w; ++x) {
             seed = seed * 1664525u + 1013904223u;
             double a = ((x + y) % 17) / 16.0;
-            b.setColorAt(x, y, Color::deviceRGB(x / double(w), y / double(h), (seed >> 24) / 255.0, a));
+            b.setColorAt(
+                x, y, Color::deviceRGB(x / double(w), y / double(h), (seed >> 24) / 255.0, a));
         }
     }
     return b;
@@ -47,8 +49,8 @@ uint32_t crc32(const uint8_t* p, size_t n)
 
 std::vector<uint8_t> pngHeaderClaiming(uint32_t width, uint32_t height)
 {
-    std::vector<uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13,
-                                'I', 'H', 'D', 'R'};
+    std::vector<uint8_t> png
+        = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
     for (uint32_t v : {width, height})
         for (int s = 24; s >= 0; s -= 8)
             png.push_back(uint8_t(v >> s));
@@ -68,9 +70,12 @@ TEST(ImageCodecTest, PngRoundTripIsPixelExactForEveryEncoder)
         int level;
         PixelFormat format;
     } cases[] = {
-        {PngEncoder::Deflate, 0, PixelFormat::RGBA}, {PngEncoder::Deflate, 2, PixelFormat::RGBA},
-        {PngEncoder::Deflate, 12, PixelFormat::RGBA}, {PngEncoder::Deflate, 2, PixelFormat::RGB},
-        {PngEncoder::Spng, 6, PixelFormat::RGBA},    {PngEncoder::Spng, 1, PixelFormat::RGB},
+        {PngEncoder::Deflate, 0, PixelFormat::RGBA},
+        {PngEncoder::Deflate, 2, PixelFormat::RGBA},
+        {PngEncoder::Deflate, 12, PixelFormat::RGBA},
+        {PngEncoder::Deflate, 2, PixelFormat::RGB},
+        {PngEncoder::Spng, 6, PixelFormat::RGBA},
+        {PngEncoder::Spng, 1, PixelFormat::RGB},
     };
     for (const auto& c : cases) {
         Bitmap original = testPicture(67, 41, c.format);
@@ -111,8 +116,8 @@ TEST(ImageCodecTest, HugePngHeaderIsRefusedWithoutAllocating)
         uint32_t w, h;
         DecodeLimits limits;
     } cases[] = {
-        {16385, 1, {}},          // one side too long
-        {16384, 16384, {}},      // each side fine, too many pixels
+        {16385, 1, {}}, // one side too long
+        {16384, 16384, {}}, // each side fine, too many pixels
         {100, 100, {50, 1u << 27}},
         {100, 100, {16384, 9999}},
     };
@@ -132,7 +137,8 @@ TEST(ImageCodecTest, TruncatedOrCorruptDataGiveNoPicture)
         ASSERT_TRUE(decodeImage(*file)) << "the intact file must decode";
         for (size_t keep : {size_t(3), size_t(20), file->size() / 2, file->size() - 2}) {
             std::vector<uint8_t> cut(file->begin(), file->begin() + long(keep));
-            EXPECT_FALSE(decodeImage(cut)) << "kept " << keep << " of " << file->size();
+            EXPECT_FALSE(decodeImage(cut))
+                << (file == &png ? "png" : "jpeg") << " kept " << keep << " of " << file->size();
         }
         std::vector<uint8_t> flipped = *file;
         flipped[flipped.size() / 2] ^= 0x55;
@@ -171,7 +177,8 @@ TEST(ImageCodecTest, JpegWithEndlessScansIsRefused)
     // A progressive file whose scans are repeated hundreds of times: each one
     // would cost a pass over the picture, so the decoder must give up.
     auto jpeg = *encodeJpeg(testPicture(16, 16, PixelFormat::RGB), 90, true);
-    auto sos = std::search(jpeg.begin(), jpeg.end(), std::begin({0xFF, 0xDA}), std::end({0xFF, 0xDA}));
+    const uint8_t marker[2] = {0xFF, 0xDA};
+    auto sos = std::search(jpeg.begin(), jpeg.end(), marker, marker + 2);
     ASSERT_NE(sos, jpeg.end());
     std::vector<uint8_t> scans(sos, jpeg.end() - 2); // every scan, without EOI
     std::vector<uint8_t> bomb(jpeg.begin(), sos);
