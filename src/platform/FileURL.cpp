@@ -1,0 +1,111 @@
+#include "platform/FileURL.h"
+
+namespace platform {
+
+namespace {
+
+bool isAlpha(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+int hexValue(char c)
+{
+    if (isDigit(c))
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+bool equalsIgnoringCase(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'A' && x <= 'Z')
+            x = static_cast<char>(x - 'A' + 'a');
+        if (y >= 'A' && y <= 'Z')
+            y = static_cast<char>(y - 'A' + 'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+// The scheme of `url` (RFC 3986: a letter, then letters, digits, "+", "-" or
+// ".", then ":"), or an empty view when it has none.
+std::string_view schemeOf(std::string_view url)
+{
+    if (url.empty() || !isAlpha(url[0]))
+        return {};
+    for (size_t i = 1; i < url.size(); ++i) {
+        char c = url[i];
+        if (c == ':')
+            return url.substr(0, i);
+        if (!isAlpha(c) && !isDigit(c) && c != '+' && c != '-' && c != '.')
+            return {};
+    }
+    return {};
+}
+
+std::optional<std::string> percentDecoded(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '%') {
+            if (i + 2 >= text.size())
+                return std::nullopt;
+            int hi = hexValue(text[i + 1]), lo = hexValue(text[i + 2]);
+            if (hi < 0 || lo < 0)
+                return std::nullopt;
+            c = static_cast<char>(hi * 16 + lo);
+            i += 2;
+        }
+        if (c == '\0')
+            return std::nullopt;
+        out.push_back(c);
+    }
+    return out;
+}
+
+} // namespace
+
+std::optional<std::string> localPathForURL(std::string_view url)
+{
+    if (url.empty() || url.find('\0') != std::string_view::npos)
+        return std::nullopt;
+    std::string_view scheme = schemeOf(url);
+    if (scheme.empty())
+        return std::string(url); // a plain path
+    if (!equalsIgnoringCase(scheme, "file"))
+        return std::nullopt;
+
+    std::string_view rest = url.substr(scheme.size() + 1);
+    rest = rest.substr(0, rest.find_first_of("?#"));
+    if (rest.starts_with("//")) {
+        rest.remove_prefix(2);
+        size_t slash = rest.find('/');
+        if (slash == std::string_view::npos)
+            return std::nullopt; // a host and no path
+        std::string_view host = rest.substr(0, slash);
+        if (!host.empty() && !equalsIgnoringCase(host, "localhost"))
+            return std::nullopt; // a file on another machine
+        rest.remove_prefix(slash);
+    }
+    if (!rest.starts_with('/'))
+        return std::nullopt;
+    return percentDecoded(rest);
+}
+
+} // namespace platform

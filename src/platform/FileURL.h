@@ -1,0 +1,18 @@
+// FileURL: turns a URL or a plain path into the local path it names. Pure
+// functions over caller-owned text; nothing is opened here.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// The local file path that `url` names: a plain path as it stands, or a
+// file: URL ("file:///a%20b", "file://localhost/a", "file:/a") with its query
+// and fragment dropped and its percent-escapes decoded. None for any other
+// scheme, a file: URL naming another host, a malformed escape, or a path
+// that would hold a zero byte.
+std::optional<std::string> localPathForURL(std::string_view url);
+
+} // namespace platform
