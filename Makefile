@@ -19,6 +19,22 @@ test: build
 bench: build
 	./build/gloam_bench
 
+# Each fuzz target runs for FUZZ_SECONDS over a fresh copy of its seed corpus
+# (fuzz/corpus/<Target>/); crashes land in build-fuzz/artifacts/<Target>/.
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	cmake --preset fuzz >/dev/null
+	cmake --build --preset fuzz --target fuzzers
+	@set -e; for src in fuzz/*.cpp; do \
+	    name=$$(basename "$$src" .cpp); \
+	    work=build-fuzz/corpus/$$name; artifacts=build-fuzz/artifacts/$$name; \
+	    rm -rf "$$work"; mkdir -p "$$work" "$$artifacts"; \
+	    if [ -d "fuzz/corpus/$$name" ]; then cp -R "fuzz/corpus/$$name/." "$$work/"; fi; \
+	    echo "fuzz: $$name for $(FUZZ_SECONDS) s"; \
+	    "build-fuzz/$$name" -max_total_time=$(FUZZ_SECONDS) -print_final_stats=1 \
+	        -artifact_prefix="$$artifacts/" "$$work"; \
+	done
+
 install: build
 	cmake --install build
 
