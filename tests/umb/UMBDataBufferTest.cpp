@@ -1,5 +1,6 @@
 #include "umb/UMBDataBuffer.h"
 
+#include "support/TempDir.h"
 #include <algorithm>
 #include <bit>
 #include <cstdio>
@@ -13,6 +14,7 @@ namespace fs = std::filesystem;
 using umb::DataBufferRangeError;
 using umb::UMBDataBuffer;
 using Bytes = UMBDataBuffer::Bytes;
+using testing_support::TempDir;
 
 namespace {
 
@@ -31,17 +33,6 @@ Bytes bytesOf(std::string_view s)
 {
     return {s.begin(), s.end()};
 }
-
-struct TempDir {
-    fs::path path;
-    TempDir()
-    {
-        char tmpl[] = "/tmp/gloam-databuffer-XXXXXX";
-        path = ::mkdtemp(tmpl);
-    }
-    ~TempDir() { fs::remove_all(path); }
-    std::string operator/(const std::string& name) const { return (path / name).string(); }
-};
 
 void writeFile(const std::string& path, const Bytes& bytes)
 {
