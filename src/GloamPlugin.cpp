@@ -1,1 +1,211 @@
-// Placeholder until the plug-in lands; keeps the module target buildable.
+#include "GloamPlugin.h"
+
+#include "platform/Bundle.h"
+#include "platform/Files.h"
+#include "platform/Log.h"
+#include "umb/UMBDate.h"
+#include "umb/UMBSun.h"
+
+#include <cmath>
+#include <stdexcept>
+
+namespace {
+
+class GloamPluginClass final : public platform::ScriptClass {
+public:
+    std::string className() const override { return "GloamPlugin"; }
+    std::vector<platform::Selector> selectors() const override
+    {
+        return {GloamPlugin::kInitWithWebView, GloamPlugin::kWindowScriptObjectAvailable,
+            GloamPlugin::kGetCurrentComposite, GloamPlugin::kSetShadowLevel,
+            GloamPlugin::kGetShadowLevel, GloamPlugin::kReadConfiguration,
+            GloamPlugin::kWriteConfiguration, GloamPlugin::kDealloc};
+    }
+    std::vector<std::string> keys() const override { return {"appath", "alphalevel"}; }
+    std::optional<std::string> webScriptNameForSelector(
+        const platform::Selector& selector) const override
+    {
+        return GloamPlugin::webScriptNameForSelector(selector);
+    }
+    bool isSelectorExcludedFromWebScript(const platform::Selector& selector) const override
+    {
+        return GloamPlugin::isSelectorExcludedFromWebScript(selector);
+    }
+    bool isKeyExcludedFromWebScript(const std::string& key) const override
+    {
+        return GloamPlugin::isKeyExcludedFromWebScript(key);
+    }
+};
+
+bool isScriptMethod(const platform::Selector& selector)
+{
+    return selector.name == GloamPlugin::kGetCurrentComposite.name
+        || selector.name == GloamPlugin::kSetShadowLevel.name
+        || selector.name == GloamPlugin::kGetShadowLevel.name;
+}
+
+} // namespace
+
+GloamPlugin::GloamPlugin(void* webView)
+{
+    static_cast<void>(webView);
+    m_appath = platform::bundlePathForIdentifier(kBundleIdentifier).value_or(std::string());
+    m_alphalevel = shadowLevelFrom(readConfiguration());
+}
+
+GloamPlugin::~GloamPlugin() = default;
+
+void GloamPlugin::windowScriptObjectAvailable(platform::WindowScriptObject& window)
+{
+    window.setValueForKey(this, kScriptKey);
+}
+
+std::string GloamPlugin::getCurrentComposite()
+{
+    umb::UMBDate date;
+    umb::UMBSun sun(date);
+    // Fixed before anything is drawn, so the text names the instant drawn.
+    std::string text = date.getCurrentFormat();
+    [[maybe_unused]] const platform::Point subsolar = sun.getSubsolar();
+
+    // The composite is drawn and saved here, as one private step between
+    // taking the subsolar point and writing the configuration: the base map
+    // of the date's Month (universal time), a renderer of its size with this
+    // shadow level and the bundle's sun and lights pictures, the composite
+    // around `subsolar`, written to Images/current.png beside the bundle.
+
+    writeConfiguration();
+    return text;
+}
+
+void GloamPlugin::setShadowLevel(float level)
+{
+    if (std::isfinite(level))
+        m_alphalevel = level;
+}
+
+std::string GloamPlugin::configurationPath() const
+{
+    return platform::joinPath(m_appath, kConfigurationPath);
+}
+
+std::optional<platform::PropertyList> GloamPlugin::readConfiguration() const
+{
+    // With no bundle there is no configuration: the path would otherwise
+    // name a file in whatever the working directory happens to be.
+    if (m_appath.empty())
+        return std::nullopt;
+    return platform::PropertyList::readDictionary(configurationPath());
+}
+
+void GloamPlugin::writeConfiguration() const
+{
+    std::optional<platform::PropertyList> configuration = readConfiguration();
+    if (!configuration)
+        return; // never created, only updated
+    configuration->setReal(kShadowLevelKey, static_cast<double>(m_alphalevel));
+    configuration->writeToFile(configurationPath()); // a failed write keeps the old file
+}
+
+float GloamPlugin::shadowLevelFrom(const std::optional<platform::PropertyList>& configuration)
+{
+    if (!configuration)
+        return 0;
+    std::optional<double> value = configuration->number(kShadowLevelKey);
+    if (!value)
+        return 0;
+    auto level = static_cast<float>(*value);
+    return std::isfinite(level) ? level : 0;
+}
+
+std::optional<std::string> GloamPlugin::webScriptNameForSelector(const platform::Selector& selector)
+{
+    if (isScriptMethod(selector)) {
+        // The script name is the selector's name without its colon.
+        std::string name = selector.name;
+        if (!name.empty() && name.back() == ':')
+            name.pop_back();
+        return name;
+    }
+    platform::log("\tUnknown Selector");
+    return std::nullopt;
+}
+
+bool GloamPlugin::isSelectorExcludedFromWebScript(const platform::Selector& selector)
+{
+    return !isScriptMethod(selector);
+}
+
+bool GloamPlugin::isKeyExcludedFromWebScript(const std::string&)
+{
+    return true;
+}
+
+const platform::ScriptClass& GloamPlugin::scriptClass() const
+{
+    static const GloamPluginClass instance;
+    return instance;
+}
+
+platform::ScriptValue GloamPlugin::invoke(
+    const platform::Selector& selector, const std::vector<platform::ScriptValue>& args)
+{
+    auto expectArguments = [&](size_t count) {
+        if (args.size() != count) {
+            throw std::invalid_argument(selector.name + " takes " + std::to_string(count)
+                + " argument(s), not " + std::to_string(args.size()));
+        }
+    };
+    if (selector.name == kGetCurrentComposite.name) {
+        expectArguments(0);
+        return getCurrentComposite();
+    }
+    if (selector.name == kSetShadowLevel.name) {
+        expectArguments(1);
+        const double* level = std::get_if<double>(&args[0]);
+        if (!level)
+            throw std::invalid_argument("setShadowLevel: takes a number");
+        setShadowLevel(static_cast<float>(*level));
+        return {};
+    }
+    if (selector.name == kGetShadowLevel.name) {
+        expectArguments(0);
+        return static_cast<double>(getShadowLevel());
+    }
+    throw std::invalid_argument(selector.name + " is not a script method of GloamPlugin");
+}
+
+// The module's entry points, found by the host with dlsym. Nothing may throw
+// across them.
+#define GLOAM_EXPORT extern "C" __attribute__((visibility("default")))
+
+GLOAM_EXPORT int gloam_plugin_abi_version()
+{
+    return platform::kPluginAbiVersion;
+}
+
+// The module carries its own copy of the bundle registry, so the host
+// registers the bundle it loaded here before it creates the plug-in.
+GLOAM_EXPORT void gloam_plugin_register_bundle(const char* identifier, const char* path)
+{
+    if (!identifier || !path)
+        return;
+    try {
+        platform::registerBundle(identifier, path);
+    } catch (...) {
+    }
+}
+
+GLOAM_EXPORT platform::WebPlugin* gloam_plugin_create(void* webView)
+{
+    try {
+        return new GloamPlugin(webView);
+    } catch (...) {
+        return nullptr;
+    }
+}
+
+GLOAM_EXPORT void gloam_plugin_destroy(platform::WebPlugin* plugin)
+{
+    delete plugin;
+}
