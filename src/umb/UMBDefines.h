@@ -1,7 +1,10 @@
 // UMBDefines: the engine's shared arithmetic: trigonometry in degrees, angle
 // and hour reductions, unit conversions, truncation and decimal rounding, and
-// the day/night test. Pure functions; UMBDefines itself is never instantiated.
+// the day/night test; also a diagnostic dump of a world-coordinate record.
+// Pure functions but the dump; UMBDefines itself is never instantiated.
 #pragma once
+
+#include "umb/Worldcoor.h"
 
 #include <cstdint>
 
@@ -23,7 +26,10 @@ public:
     // its two points.
     static bool pointIsVisible(double lon1, double lat1, double lon2, double lat2);
 
-    // The world-coordinate dump, with its record type, joins this class.
+    // Writes the record to standard output for diagnosis, one "name value"
+    // line per field (110 lines; the coefficient arrays last, aux_strings and
+    // aux_flag never). An absent text prints as an empty value.
+    static void printWCS(Worldcoor wcs);
 };
 
 double dsin(double degrees);
