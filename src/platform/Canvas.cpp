@@ -73,19 +73,21 @@ Surface surfaceOf(const Bitmap& bitmap)
     return s;
 }
 
+// High quality is cairo's GOOD: a box-filtered reduction when shrinking,
+// which averages whole source pixels, and bilinear when enlarging. cairo's
+// BEST uses a Lanczos-like kernel that lets colours ring across edges.
 cairo_filter_t filterFor(Interpolation quality)
 {
     switch (quality) {
     case Interpolation::None:
         return CAIRO_FILTER_NEAREST;
-    case Interpolation::Low:
-        return CAIRO_FILTER_BILINEAR;
     case Interpolation::High:
-        return CAIRO_FILTER_BEST;
+        return CAIRO_FILTER_GOOD;
+    case Interpolation::Low:
     case Interpolation::Default:
         break;
     }
-    return CAIRO_FILTER_GOOD;
+    return CAIRO_FILTER_BILINEAR;
 }
 
 // Pixels per point along one side: 1 when the pixel count is the size
