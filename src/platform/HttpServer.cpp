@@ -1,0 +1,193 @@
+#include "platform/HttpServer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <httplib.h>
+#include <strings.h>
+#include <thread>
+
+namespace platform {
+
+namespace {
+
+bool sameName(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() && strncasecmp(a.data(), b.data(), a.size()) == 0;
+}
+
+HttpRequest fromLibrary(const httplib::Request& request, bool withBody)
+{
+    HttpRequest converted;
+    converted.method = request.method;
+    converted.target = request.target;
+    for (const auto& [name, value] : request.headers)
+        converted.headers.emplace_back(name, value);
+    if (withBody)
+        converted.body = request.body;
+    return converted;
+}
+
+void toLibrary(HttpResponse answer, httplib::Response& response)
+{
+    response.status = answer.status;
+    for (auto& [name, value] : answer.headers)
+        response.set_header(name, value);
+    if (answer.contentType.empty())
+        answer.contentType = "application/octet-stream";
+    response.set_content(std::move(answer.body), answer.contentType);
+}
+
+std::string reasonPhrase(int status)
+{
+    switch (status) {
+    case 400:
+        return "Bad Request";
+    case 404:
+        return "Not Found";
+    case 405:
+        return "Method Not Allowed";
+    case 413:
+        return "Payload Too Large";
+    case 414:
+        return "URI Too Long";
+    case 416:
+        return "Range Not Satisfiable";
+    case 417:
+        return "Expectation Failed";
+    case 500:
+        return "Internal Server Error";
+    default:
+        return "HTTP status " + std::to_string(status);
+    }
+}
+
+} // namespace
+
+std::string_view HttpRequest::path() const
+{
+    std::string_view view = target;
+    return view.substr(0, view.find('?'));
+}
+
+std::optional<std::string> HttpRequest::header(std::string_view name) const
+{
+    for (const auto& [key, value] : headers) {
+        if (sameName(key, name))
+            return value;
+    }
+    return std::nullopt;
+}
+
+size_t HttpRequest::headerCount(std::string_view name) const
+{
+    return static_cast<size_t>(std::count_if(headers.begin(), headers.end(),
+        [&](const auto& header) { return sameName(header.first, name); }));
+}
+
+HttpResponse HttpResponse::text(int status, std::string body)
+{
+    return {status, "text/plain; charset=utf-8", std::move(body), {}};
+}
+
+struct HttpServer::Impl {
+    Handlers handlers;
+    httplib::Server server;
+    std::atomic<bool> stopped {false};
+    std::atomic<bool> entered {false};
+    std::atomic<bool> finished {false};
+};
+
+HttpServer::HttpServer(Handlers handlers, size_t maxBodyBytes, HttpHeaders everyAnswer)
+    : m_impl(std::make_unique<Impl>())
+{
+    m_impl->handlers = std::move(handlers);
+    httplib::Server& server = m_impl->server;
+
+    httplib::Headers defaults;
+    for (auto& [name, value] : everyAnswer)
+        defaults.emplace(name, value);
+    server.set_default_headers(std::move(defaults));
+    // The library checks a declared length against this, but lets chunked and
+    // compressed bodies grow past it; the screen refuses those first.
+    server.set_payload_max_length(maxBodyBytes);
+    // One request per connection: a refused request's unread body is never
+    // taken for the next request, and idle browser connections hold no worker.
+    server.set_keep_alive_max_count(1);
+    server.set_read_timeout(5, 0);
+    server.set_write_timeout(5, 0);
+
+    Impl* impl = m_impl.get();
+    // Runs before the library reads a body, so that a refusal costs nothing.
+    server.set_pre_routing_handler(
+        [impl](const httplib::Request& request, httplib::Response& response) {
+            if (auto refusal = impl->handlers.screen(fromLibrary(request, false))) {
+                toLibrary(std::move(*refusal), response);
+                return httplib::Server::HandlerResponse::Handled;
+            }
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
+    // A client that waits for "100 Continue" hears the refusal instead and
+    // never sends its body.
+    server.set_expect_100_continue_handler(
+        [impl](const httplib::Request& request, httplib::Response& response) {
+            if (auto refusal = impl->handlers.screen(fromLibrary(request, false))) {
+                toLibrary(std::move(*refusal), response);
+                return response.status == 100 ? 417 : response.status;
+            }
+            return 100;
+        });
+    auto answer = [impl](const httplib::Request& request, httplib::Response& response) {
+        toLibrary(impl->handlers.answer(fromLibrary(request, true)), response);
+    };
+    server.Get(".*", answer);
+    server.Post(".*", answer);
+    server.Put(".*", answer);
+    server.Patch(".*", answer);
+    server.Delete(".*", answer);
+    server.Options(".*", answer);
+    // The library's own refusals (a malformed request line, a declared body
+    // over the limit) get a text body; the screen's answers already have one.
+    server.set_error_handler(httplib::Server::HandlerWithResponse(
+        [](const httplib::Request&, httplib::Response& response) {
+            if (!response.body.empty())
+                return httplib::Server::HandlerResponse::Unhandled;
+            response.set_content(reasonPhrase(response.status) + "\n", "text/plain; charset=utf-8");
+            return httplib::Server::HandlerResponse::Handled;
+        }));
+}
+
+HttpServer::~HttpServer()
+{
+    stop();
+}
+
+int HttpServer::bind(const std::string& address, int port)
+{
+    int bound = port == 0 ? m_impl->server.bind_to_any_port(address)
+                          : (m_impl->server.bind_to_port(address, port) ? port : -1);
+    if (bound <= 0)
+        throw HttpServerError("cannot listen on " + address + ":" + std::to_string(port)
+            + (port ? " (is the port in use?)" : ""));
+    return bound;
+}
+
+void HttpServer::run()
+{
+    m_impl->entered = true;
+    if (!m_impl->stopped)
+        m_impl->server.listen_after_bind();
+    m_impl->finished = true;
+}
+
+void HttpServer::stop()
+{
+    m_impl->stopped = true;
+    // The library ignores a stop that comes before its loop is running; a
+    // run() that got past its check is about to start that loop, so wait.
+    while (m_impl->entered && !m_impl->finished && !m_impl->server.is_running())
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    m_impl->server.stop();
+}
+
+} // namespace platform
