@@ -5,6 +5,7 @@
 #include <chrono>
 #include <httplib.h>
 #include <strings.h>
+#include <sys/socket.h>
 #include <thread>
 
 namespace platform {
@@ -115,6 +116,13 @@ HttpServer::HttpServer(Handlers handlers, size_t maxBodyBytes, HttpHeaders every
     // taken for the next request, and idle browser connections hold no worker.
     server.set_keep_alive_max_count(1);
     server.set_read_timeout(5, 0);
+    // The library's default adds SO_REUSEPORT, with which a second server on
+    // the same port binds too and takes half of the connections. Address
+    // reuse alone lets a restarted host take its port back at once.
+    server.set_socket_options([](socket_t socket) {
+        int yes = 1;
+        setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+    });
     server.set_write_timeout(5, 0);
 
     Impl* impl = m_impl.get();

@@ -108,7 +108,8 @@ std::optional<JsonValue> parseJson(std::string_view text, std::string* error, in
         // checked while converting.
         json parsed = json::parse(text.begin(), text.end(), nullptr, true, false);
         return fromLibrary(parsed, 0, maxDepth);
-    } catch (const json::parse_error& e) {
+    } catch (const json::exception& e) {
+        // A syntax error, or a number too large for a double (out_of_range).
         if (error) {
             std::string what = e.what();
             // Drop the library's "[json.exception.parse_error.101] " tag.
