@@ -1,6 +1,7 @@
 #include "host/PluginLoader.h"
 
-#include "platform/InfoDictionary.h"
+#include "platform/Bundle.h"
+#include "platform/PropertyList.h"
 
 #include <dlfcn.h>
 #include <filesystem>
@@ -21,18 +22,18 @@ bool isPlainFileName(const std::string& name)
 
 // The module inside Contents/Linux/: the one that CFBundleExecutable names
 // (with or without ".so"), or else the only ".so" there.
-std::string findModule(const fs::path& contents, const platform::InfoDictionary& info)
+std::string findModule(const fs::path& contents, const platform::PropertyList& info)
 {
     fs::path folder = contents / "Linux";
     std::error_code error;
-    if (auto it = info.find("CFBundleExecutable"); it != info.end()) {
-        if (!isPlainFileName(it->second))
-            throw PluginLoadError("CFBundleExecutable \"" + it->second + "\" is not a file name");
-        for (const fs::path& candidate : {folder / it->second, folder / (it->second + ".so")}) {
+    if (auto executable = info.string("CFBundleExecutable")) {
+        if (!isPlainFileName(*executable))
+            throw PluginLoadError("CFBundleExecutable \"" + *executable + "\" is not a file name");
+        for (const fs::path& candidate : {folder / *executable, folder / (*executable + ".so")}) {
             if (fs::is_regular_file(candidate, error))
                 return candidate.string();
         }
-        throw PluginLoadError("the module " + (folder / it->second).string() + " does not exist");
+        throw PluginLoadError("the module " + (folder / *executable).string() + " does not exist");
     }
     std::vector<fs::path> found;
     for (fs::directory_iterator entry(folder, error), end; !error && entry != end;
@@ -74,14 +75,14 @@ PluginLoader::PluginLoader(const std::string& bundleDir, void* webView)
     m_bundlePath = bundle.string();
 
     fs::path contents = bundle / "Contents";
-    auto info = platform::readInfoDictionary((contents / "Info.plist").string());
+    auto info = platform::PropertyList::readDictionary((contents / "Info.plist").string());
     if (!info)
         throw PluginLoadError(
             (contents / "Info.plist").string() + " is missing or not a dictionary");
-    auto identifier = info->find("CFBundleIdentifier");
-    if (identifier == info->end() || identifier->second.empty())
+    auto identifier = info->string("CFBundleIdentifier");
+    if (!identifier || identifier->empty())
         throw PluginLoadError((contents / "Info.plist").string() + " has no CFBundleIdentifier");
-    m_identifier = identifier->second;
+    m_identifier = *identifier;
     m_modulePath = findModule(contents, *info);
 
     // RTLD_LOCAL: the module's symbols never satisfy another module's
@@ -107,9 +108,10 @@ PluginLoader::PluginLoader(const std::string& bundleDir, void* webView)
             + std::to_string(version) + ", this host speaks version "
             + std::to_string(platform::kPluginAbiVersion));
 
-    // The module holds its own copy of the bundle registry (it links the
-    // platform layer privately), so the bundle is recorded there, where the
-    // plug-in looks itself up.
+    // The bundle is recorded twice: in the host's registry, and in the
+    // module's own copy of it (the module links the platform layer
+    // privately), which is where the plug-in looks itself up.
+    platform::registerBundle(m_identifier, m_bundlePath);
     registerBundle(m_identifier.c_str(), m_bundlePath.c_str());
 
     platform::WebPlugin* created = nullptr;

@@ -1,6 +1,6 @@
 #include "host/WidgetInfo.h"
 
-#include "platform/InfoDictionary.h"
+#include "platform/PropertyList.h"
 
 #include <filesystem>
 
@@ -32,16 +32,13 @@ WidgetInfo WidgetInfo::read(const std::string& widgetDir)
         folder = folder.parent_path();
     if (error || !fs::is_directory(folder, error))
         throw WidgetError("no widget folder at " + widgetDir);
-    auto info = platform::readInfoDictionary((folder / "Info.plist").string());
+    auto info = platform::PropertyList::readDictionary((folder / "Info.plist").string());
     if (!info)
         throw WidgetError((folder / "Info.plist").string() + " is missing or not a dictionary");
 
     WidgetInfo widget;
     widget.widgetDir = folder.string();
-    auto entry = [&](const char* key) -> std::string {
-        auto it = info->find(key);
-        return it == info->end() ? std::string() : it->second;
-    };
+    auto entry = [&](const char* key) { return info->string(key).value_or(std::string()); };
     widget.displayName = entry("CFBundleDisplayName");
     if (widget.displayName.empty())
         widget.displayName = entry("CFBundleName");

@@ -33,17 +33,20 @@ TEST(BridgeTest, ConvertsArgumentsOnlyWhenTheyFit)
         {{T::Float}, "[null]", "argument 1 of m must be a finite number, not null"},
         {{T::Float}, "[true]", "argument 1 of m must be a finite number, not a boolean"},
         {{T::Float}, "[[1]]", "argument 1 of m must be a finite number, not an array"},
-        {{T::Float}, "[1e39]", "argument 1 of m must be a number within the range of a 32-bit float"},
+        {{T::Float}, "[1e39]",
+            "argument 1 of m must be a number within the range of a 32-bit float"},
         {{T::Double}, "[1e300]", ""},
         {{T::Float}, "[]", "m takes 1 argument, not 0"},
         {{T::Float}, "[1, 2]", "m takes 1 argument, not 2"},
         {{}, "[1]", "m takes 0 arguments, not 1"},
         {{T::Int32}, "[2147483647]", ""},
-        {{T::Int32}, "[2147483648]", "argument 1 of m must be an integer from -2147483648 to 2147483647"},
+        {{T::Int32}, "[2147483648]",
+            "argument 1 of m must be an integer from -2147483648 to 2147483647"},
         {{T::Int32}, "[1.5]", "argument 1 of m must be an integer from -2147483648 to 2147483647"},
         {{T::Bool}, "[false]", ""},
         {{T::Bool}, "[0]", "argument 1 of m must be true or false, not a number"},
-        {{T::String, T::Double}, "[\"a\", {}]", "argument 2 of m must be a finite number, not an object"},
+        {{T::String, T::Double}, "[\"a\", {}]",
+            "argument 2 of m must be a finite number, not an object"},
         {{T::String}, "[\"\"]", ""},
     };
     for (const auto& c : cases) {
@@ -53,7 +56,8 @@ TEST(BridgeTest, ConvertsArgumentsOnlyWhenTheyFit)
             ASSERT_TRUE(std::holds_alternative<std::string>(converted)) << c.args;
             EXPECT_EQ(std::get<std::string>(converted), c.error) << c.args;
         } else {
-            EXPECT_TRUE(std::holds_alternative<std::vector<platform::ScriptValue>>(converted)) << c.args;
+            EXPECT_TRUE(std::holds_alternative<std::vector<platform::ScriptValue>>(converted))
+                << c.args;
         }
     }
 }
@@ -77,7 +81,8 @@ TEST(BridgeTest, FloatArgumentsArriveRoundedToFloatAndReturnShortest)
         {ScriptType::Double, static_cast<double>(0.7f), "0.699999988079071"},
         {ScriptType::Float, std::nan(""), "null"},
         {ScriptType::Void, std::string("ignored"), "null"},
-        {ScriptType::String, std::string("01-02-2024 03:04:05 PM UTC"), "\"01-02-2024 03:04:05 PM UTC\""},
+        {ScriptType::String, std::string("01-02-2024 03:04:05 PM UTC"),
+            "\"01-02-2024 03:04:05 PM UTC\""},
         {ScriptType::Bool, true, "true"},
     };
     for (const auto& c : cases)
@@ -106,7 +111,8 @@ TEST_F(BridgeCallTest, AnswersEachCallWithItsStatus)
     };
     const Case cases[] = {
         {R"({"object":"BridgeProbe","method":"getLevel","args":[]})", 200, R"({"result":0.25})"},
-        {R"({"object":"BridgeProbe","method":"setLevel","args":[0.75]})", 200, R"({"result":null})"},
+        {R"({"object":"BridgeProbe","method":"setLevel","args":[0.75]})", 200,
+            R"({"result":null})"},
         {R"({"object":"BridgeProbe","method":"getLevel","args":[]})", 200, R"({"result":0.75})"},
         {R"({"object":"BridgeProbe","method":"setLevel","args":["0.1"]})", 400,
             R"({"error":"argument 1 of setLevel must be a finite number, not a string"})"},
@@ -114,7 +120,8 @@ TEST_F(BridgeCallTest, AnswersEachCallWithItsStatus)
         {R"({"object":"BridgeProbe","method":"echo","args":["é</script>"]})", 200,
             R"({"result":"é\u003c/script>"})"},
         {R"({"object":"BridgeProbe","method":"scale","args":[1.5,4]})", 200, R"({"result":6.0})"},
-        {R"({"object":"BridgeProbe","method":"unnamed_with_","args":[2,3]})", 200, R"({"result":5.0})"},
+        {R"({"object":"BridgeProbe","method":"unnamed_with_","args":[2,3]})", 200,
+            R"({"result":5.0})"},
         {R"({"object":"BridgeProbe","key":"motto"})", 200, R"({"result":"probing"})"},
         {R"({"object":"BridgeProbe","method":"secret","args":[]})", 404,
             R"({"error":"BridgeProbe has no method secret"})"},
@@ -128,7 +135,8 @@ TEST_F(BridgeCallTest, AnswersEachCallWithItsStatus)
             R"({"error":"the call must give its arguments as an array"})"},
         {R"({"object":"BridgeProbe","method":"getLevel","args":{}})", 400,
             R"({"error":"the call must give its arguments as an array"})"},
-        {R"({"method":"getLevel","args":[]})", 400, R"({"error":"the call must name its object as a string"})"},
+        {R"({"method":"getLevel","args":[]})", 400,
+            R"({"error":"the call must name its object as a string"})"},
         {R"({"object":"BridgeProbe","method":7,"args":[]})", 400,
             R"({"error":"the call must name its method as a string"})"},
         {R"({"object":"BridgeProbe","method":"getLevel","key":"motto","args":[]})", 400,
@@ -141,7 +149,8 @@ TEST_F(BridgeCallTest, AnswersEachCallWithItsStatus)
         EXPECT_EQ(answer.body, std::string(c.answer) + "\n") << c.body;
         EXPECT_EQ(answer.contentType, "application/json; charset=utf-8") << c.body;
     }
-    for (const char* broken : {"{\"object\":", R"({"object":"BridgeProbe","method":"setLevel","args":[1e999]})"}) {
+    for (const char* broken :
+        {"{\"object\":", R"({"object":"BridgeProbe","method":"setLevel","args":[1e999]})"}) {
         auto answer = call(broken);
         EXPECT_EQ(answer.status, 400) << broken;
         EXPECT_NE(answer.body.find("the call is not JSON"), std::string::npos) << answer.body;
@@ -153,12 +162,13 @@ TEST_F(BridgeCallTest, TheScriptOffersExactlyTheExposedNames)
     auto script = host.answer({"GET", "/_bridge/bridge.js", {}, {}});
     EXPECT_EQ(script.status, 200);
     EXPECT_EQ(script.contentType, "text/javascript; charset=utf-8");
-    const std::string objects = R"({"BridgeProbe":{"keys":["motto"],"methods":[)"
-                                R"({"name":"setLevel","returns":false},{"name":"getLevel","returns":true},)"
-                                R"({"name":"echo","returns":true},{"name":"scale","returns":true},)"
-                                R"({"name":"negate","returns":true},{"name":"unnamed_with_","returns":true},)"
-                                R"({"name":"bundlePath","returns":true},{"name":"slowTick","returns":true},)"
-                                R"({"name":"callStats","returns":true}]}})";
+    const std::string objects
+        = R"({"BridgeProbe":{"keys":["motto"],"methods":[)"
+          R"({"name":"setLevel","returns":false},{"name":"getLevel","returns":true},)"
+          R"({"name":"echo","returns":true},{"name":"scale","returns":true},)"
+          R"({"name":"negate","returns":true},{"name":"unnamed_with_","returns":true},)"
+          R"({"name":"bundlePath","returns":true},{"name":"slowTick","returns":true},)"
+          R"({"name":"callStats","returns":true}]}})";
     EXPECT_NE(script.body.find("var objects = " + objects + ";"), std::string::npos) << script.body;
     EXPECT_EQ(script.body.find("secret"), std::string::npos);
 }

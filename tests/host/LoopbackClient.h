@@ -92,8 +92,8 @@ inline RawResponse roundTrip(int port, const std::string& request, int timeoutSe
 inline std::string requestText(const std::string& method, const std::string& target, int port,
     const std::string& body = {}, const std::string& extraHeaders = {})
 {
-    std::string text = method + " " + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port)
-        + "\r\n" + extraHeaders;
+    std::string text = method + " " + target
+        + " HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n" + extraHeaders;
     if (!body.empty() || method == "POST")
         text += "Content-Length: " + std::to_string(body.size()) + "\r\n";
     return text + "\r\n" + body;
@@ -101,8 +101,8 @@ inline std::string requestText(const std::string& method, const std::string& tar
 
 inline std::string callText(int port, const std::string& body, const std::string& extraHeaders = {})
 {
-    return requestText("POST", "/_bridge/call", port, body,
-        "Content-Type: application/json\r\n" + extraHeaders);
+    return requestText(
+        "POST", "/_bridge/call", port, body, "Content-Type: application/json\r\n" + extraHeaders);
 }
 
 } // namespace hosttest

@@ -1,6 +1,7 @@
 #include "host/PluginLoader.h"
 
 #include "host/ProbeWidget.h"
+#include "platform/Bundle.h"
 
 #include <gtest/gtest.h>
 
@@ -28,6 +29,8 @@ TEST(PluginLoaderTest, LoadsABundleItKnowsOnlyThroughThePluginInterface)
     EXPECT_EQ(loader.bundlePath(), scratch.bundle().string()) << "trailing separator kept";
     EXPECT_EQ(loader.modulePath(), (scratch.bundle() / "Contents/Linux/BridgeProbe.so").string());
     EXPECT_EQ(loader.plugin().scriptClass().className(), "BridgeProbe");
+    EXPECT_EQ(platform::bundlePathForIdentifier(loader.identifier()), loader.bundlePath())
+        << "the host's own registry";
     // The module's own registry got the bundle, so the plug-in can find itself.
     EXPECT_EQ(std::get<std::string>(call(loader.plugin(), "bundlePath")), loader.bundlePath());
 }

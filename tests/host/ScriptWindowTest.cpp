@@ -27,8 +27,14 @@ public:
         auto it = names.find(s.name);
         return it == names.end() ? std::nullopt : std::optional(it->second);
     }
-    bool isSelectorExcludedFromWebScript(const Selector& s) const override { return excluded.count(s.name); }
-    bool isKeyExcludedFromWebScript(const std::string& key) const override { return !visibleFields.count(key); }
+    bool isSelectorExcludedFromWebScript(const Selector& s) const override
+    {
+        return excluded.count(s.name);
+    }
+    bool isKeyExcludedFromWebScript(const std::string& key) const override
+    {
+        return !visibleFields.count(key);
+    }
 };
 
 std::vector<std::string> scriptNames(const host::Exposure& exposure)
@@ -46,11 +52,12 @@ TEST(ScriptWindowTest, ExposesExactlyWhatTheClassAllowsUnderItsNames)
         {"setShadowLevel:", {ScriptType::Float}, ScriptType::Void},
         {"getShadowLevel", {}, ScriptType::Float}, {"readConfiguration", {}, ScriptType::Void},
         {"moveTo:by:", {ScriptType::Double, ScriptType::Double}, ScriptType::Void},
-        {"odd_name:", {ScriptType::Int32}, ScriptType::Void},
-        {"badName", {}, ScriptType::Void}, {"twin", {}, ScriptType::Void}};
-    table.names = {{"getCurrentComposite", "getCurrentComposite"}, {"setShadowLevel:", "setShadowLevel"},
-        {"getShadowLevel", "getShadowLevel"}, {"readConfiguration", "readConfiguration"},
-        {"badName", "not an identifier"}, {"twin", "getShadowLevel"}};
+        {"odd_name:", {ScriptType::Int32}, ScriptType::Void}, {"badName", {}, ScriptType::Void},
+        {"twin", {}, ScriptType::Void}};
+    table.names
+        = {{"getCurrentComposite", "getCurrentComposite"}, {"setShadowLevel:", "setShadowLevel"},
+            {"getShadowLevel", "getShadowLevel"}, {"readConfiguration", "readConfiguration"},
+            {"badName", "not an identifier"}, {"twin", "getShadowLevel"}};
     table.excluded = {"readConfiguration"};
     table.fields = {"appath", "alphalevel", "visible"};
     table.visibleFields = {"visible"};
@@ -58,13 +65,15 @@ TEST(ScriptWindowTest, ExposesExactlyWhatTheClassAllowsUnderItsNames)
     host::Exposure exposure = host::Exposure::of(table);
     EXPECT_EQ(scriptNames(exposure),
         (std::vector<std::string> {"getCurrentComposite=getCurrentComposite",
-            "setShadowLevel=setShadowLevel:", "getShadowLevel=getShadowLevel", "moveTo_by_=moveTo:by:",
-            "odd$_name_=odd_name:"}))
-        << "excluded, unnameable and doubly named operations stay hidden; a missing name falls back";
+            "setShadowLevel=setShadowLevel:", "getShadowLevel=getShadowLevel",
+            "moveTo_by_=moveTo:by:", "odd$_name_=odd_name:"}))
+        << "excluded, unnameable and doubly named operations stay hidden; a missing name falls "
+           "back";
     EXPECT_EQ(exposure.keys, std::vector<std::string> {"visible"});
     EXPECT_EQ(exposure.method("readConfiguration"), nullptr);
     ASSERT_NE(exposure.method("setShadowLevel"), nullptr);
-    EXPECT_EQ(exposure.method("setShadowLevel")->selector.parameters, std::vector {ScriptType::Float});
+    EXPECT_EQ(
+        exposure.method("setShadowLevel")->selector.parameters, std::vector {ScriptType::Float});
 
     table.visibleFields.clear();
     table.excluded.insert("getCurrentComposite");
@@ -90,7 +99,8 @@ TEST(ScriptWindowTest, SetValueForKeyInstallsReplacesAndRemoves)
     struct Dummy final : platform::ScriptObject {
         TableClass table;
         const platform::ScriptClass& scriptClass() const override { return table; }
-        platform::ScriptValue invoke(const Selector&, const std::vector<platform::ScriptValue>&) override
+        platform::ScriptValue invoke(
+            const Selector&, const std::vector<platform::ScriptValue>&) override
         {
             return {};
         }

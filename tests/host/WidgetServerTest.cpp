@@ -9,8 +9,8 @@
 namespace {
 
 using hosttest::callText;
-using hosttest::roundTrip;
 using hosttest::requestText;
+using hosttest::roundTrip;
 
 class WidgetServerTest : public ::testing::Test {
 protected:
@@ -55,7 +55,8 @@ TEST_F(WidgetServerTest, EveryAnswerCarriesTheSafetyHeaders)
         callText(port, R"({"object":"BridgeProbe","method":"getLevel","args":[]})"),
         callText(port, "not json"),
         requestText("GET", "/", port, {}, "Origin: http://evil.example\r\n"),
-        requestText("POST", "/_bridge/call", port, std::string(20000, 'x'), "Content-Type: application/json\r\n"),
+        requestText("POST", "/_bridge/call", port, std::string(20000, 'x'),
+            "Content-Type: application/json\r\n"),
         // The server's own refusal of a request it cannot parse.
         "BREW /pot HTCPCP/1.0\r\n\r\n",
     };
@@ -99,18 +100,24 @@ TEST_F(WidgetServerTest, RefusesCallsByTheirHeadersBeforeReadingABody)
         {"other port", post("Host: 127.0.0.1:1\r\n" + json + length, call), 403},
         {"no host", post(json + length, call), 403},
         {"two hosts", post(host + host + json + length, call), 403},
-        {"foreign origin", post(host + "Origin: http://evil.example\r\n" + json + length, call), 403},
-        {"origin other port", post(host + "Origin: http://127.0.0.1:1\r\n" + json + length, call), 403},
+        {"foreign origin", post(host + "Origin: http://evil.example\r\n" + json + length, call),
+            403},
+        {"origin other port", post(host + "Origin: http://127.0.0.1:1\r\n" + json + length, call),
+            403},
         {"null origin", post(host + "Origin: null\r\n" + json + length, call), 403},
-        {"https origin", post(host + "Origin: https://127.0.0.1:" + p + "\r\n" + json + length, call), 403},
+        {"https origin",
+            post(host + "Origin: https://127.0.0.1:" + p + "\r\n" + json + length, call), 403},
         // No body follows these: a server that waited for one would time out.
         {"chunked", post(host + json + "Transfer-Encoding: chunked\r\n"), 411},
-        {"compressed", post(host + json + "Content-Encoding: gzip\r\nContent-Length: 900000\r\n"), 415},
+        {"compressed", post(host + json + "Content-Encoding: gzip\r\nContent-Length: 900000\r\n"),
+            415},
         {"too large", post(host + json + "Content-Length: 16385\r\n"), 413},
         {"huge", post(host + json + "Content-Length: 99999999999999999\r\n"), 413},
-        {"waits for continue", post(host + json + "Expect: 100-continue\r\nContent-Length: 20000\r\n"), 413},
+        {"waits for continue",
+            post(host + json + "Expect: 100-continue\r\nContent-Length: 20000\r\n"), 413},
         {"bad length", post(host + json + "Content-Length: 12x\r\n"), 400},
-        {"form", post(host + "Content-Type: application/x-www-form-urlencoded\r\n" + length, call), 415},
+        {"form", post(host + "Content-Type: application/x-www-form-urlencoded\r\n" + length, call),
+            415},
         {"text", post(host + "Content-Type: text/plain\r\n" + length, call), 415},
         {"no type", post(host + length, call), 415},
     };
@@ -119,7 +126,8 @@ TEST_F(WidgetServerTest, RefusesCallsByTheirHeadersBeforeReadingABody)
         EXPECT_EQ(response.status, c.status) << c.what << ": " << response.body;
     }
     // None of them reached the plug-in.
-    EXPECT_EQ(this->call(R"({"object":"BridgeProbe","method":"getLevel","args":[]})"), "{\"result\":0.25}\n");
+    EXPECT_EQ(this->call(R"({"object":"BridgeProbe","method":"getLevel","args":[]})"),
+        "{\"result\":0.25}\n");
 }
 
 TEST_F(WidgetServerTest, AcceptsTheNamesAndOriginsOfItsOwnAddress)
@@ -127,8 +135,8 @@ TEST_F(WidgetServerTest, AcceptsTheNamesAndOriginsOfItsOwnAddress)
     const std::string p = std::to_string(port);
     const std::string body = R"({"object":"BridgeProbe","method":"getLevel","args":[]})";
     const std::string hosts[] = {"127.0.0.1:" + p, "localhost:" + p, "LOCALHOST:" + p};
-    const std::string origins[] = {"", "Origin: http://127.0.0.1:" + p + "\r\n",
-        "Origin: http://localhost:" + p + "\r\n"};
+    const std::string origins[]
+        = {"", "Origin: http://127.0.0.1:" + p + "\r\n", "Origin: http://localhost:" + p + "\r\n"};
     for (const auto& hostName : hosts) {
         for (const auto& origin : origins) {
             auto response = roundTrip(port,
@@ -149,7 +157,8 @@ TEST_F(WidgetServerTest, MethodsOutsideTheirPlaceAreNotAllowed)
     };
     const Case cases[] = {
         {requestText("GET", "/_bridge/call", port), 405, "POST"},
-        {requestText("POST", "/probe.html", port, "{}", "Content-Type: application/json\r\n"), 405, "GET, HEAD"},
+        {requestText("POST", "/probe.html", port, "{}", "Content-Type: application/json\r\n"), 405,
+            "GET, HEAD"},
         {requestText("PUT", "/probe.html", port, "x"), 405, "GET, HEAD"},
         {requestText("OPTIONS", "/_bridge/call", port), 405, "POST"},
     };
@@ -170,16 +179,19 @@ TEST_F(WidgetServerTest, ParallelCallsReachThePluginOneAtATimeOnOneThread)
         clients.emplace_back([&, c] {
             for (int i = 0; i < kCallsEach; ++i) {
                 auto response = roundTrip(port,
-                    callText(port, R"({"object":"BridgeProbe","method":"slowTick","args":[)"
+                    callText(port,
+                        R"({"object":"BridgeProbe","method":"slowTick","args":[)"
                             + std::to_string(c * 100 + i) + "]}"));
-                answers[c].push_back(response.status == 200 ? std::atoi(response.body.c_str() + 10) : -1);
+                answers[c].push_back(
+                    response.status == 200 ? std::atoi(response.body.c_str() + 10) : -1);
             }
         });
     }
     for (auto& client : clients)
         client.join();
     EXPECT_EQ(call(R"({"object":"BridgeProbe","method":"callStats","args":[]})"),
-        "{\"result\":\"overlaps=0 threads=1 ticks=" + std::to_string(kClients * kCallsEach) + "\"}\n");
+        "{\"result\":\"overlaps=0 threads=1 ticks=" + std::to_string(kClients * kCallsEach)
+            + "\"}\n");
     // Each client waited for each answer, so its calls ran in its order: the
     // tick counts it was given only grow.
     for (int c = 0; c < kClients; ++c) {

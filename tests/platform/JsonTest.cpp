@@ -15,16 +15,11 @@ TEST(JsonTest, ParsesStrictJsonAndRefusesTheRest)
         bool valid;
     };
     const Case cases[] = {
-        {R"({"a":[1,2.5,true,null,"x"]})", true},
-        {"  [ ]  ", true},
-        {"0", true},
-        {"", false},
+        {R"({"a":[1,2.5,true,null,"x"]})", true}, {"  [ ]  ", true}, {"0", true}, {"", false},
         {"{\"a\":1,}", false}, // trailing comma
         {"{\"a\":1} x", false}, // trailing text
         {"/* c */ {}", false}, // comments
-        {"{'a':1}", false},
-        {"[NaN]", false},
-        {"\"\xC3\x28\"", false}, // not UTF-8
+        {"{'a':1}", false}, {"[NaN]", false}, {"\"\xC3\x28\"", false}, // not UTF-8
         {"[1e999]", false}, // overflows a double
     };
     for (const auto& c : cases) {
@@ -39,7 +34,8 @@ TEST(JsonTest, ParsesStrictJsonAndRefusesTheRest)
 
 TEST(JsonTest, GivesKindsAndMembers)
 {
-    auto parsed = parseJson(R"({"n":-2.5,"s":"t","b":false,"z":null,"a":[1],"o":{},"n2":3,"n2":4})");
+    auto parsed
+        = parseJson(R"({"n":-2.5,"s":"t","b":false,"z":null,"a":[1],"o":{},"n2":3,"n2":4})");
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->find("n")->asNumber(), -2.5);
     EXPECT_EQ(parsed->find("s")->asString(), "t");
@@ -74,7 +70,9 @@ TEST(JsonTest, WritesTextSafeForScriptAndForUtf8)
         {JsonValue(0.5), "0.5"},
         {JsonValue(1.0 / 0.0), "null"},
         {JsonValue("</script><!--"), R"("\u003c/script>\u003c!--")"},
-        {JsonValue("a\xE2\x80\xA8" "b"), R"("a\u2028b")"},
+        {JsonValue("a\xE2\x80\xA8"
+                   "b"),
+            R"("a\u2028b")"},
         {JsonValue("bad \xFF byte"), "\"bad \xEF\xBF\xBD byte\""},
         {JsonValue(JsonValue::Array {true, "x", 2.0}), R"([true,"x",2.0])"},
     };
