@@ -10,8 +10,10 @@ build: deps
 	cmake --preset default >/dev/null
 	cmake --build --preset default
 
+# The widget host on the built widget; it prints the address to open.
+# PORT=N picks another port than the host's default.
 run: build
-	./build/gloam sun
+	./build/gloam serve --widget build/widget/Gloam.wdgt $(if $(PORT),--port $(PORT))
 
 test: build
 	ctest --preset default
