@@ -240,19 +240,27 @@
   function commitLevel() {
     clearTimeout(settleTimer);
     settleTimer = 0;
+    if (wantedLevel !== null)
+      render();
+  }
+
+  // The choice is taken at once, so that no render in between (the minute's,
+  // or a retry that reads the host's level) can undo a move still settling.
+  function chooseLevel() {
+    showSliderValue();
     var level = Number(slider.value);
-    if (level === hostLevel && wantedLevel === null)
-      return;
-    wantedLevel = level;
-    render();
+    wantedLevel = level === hostLevel ? null : level;
   }
 
   slider.addEventListener("input", function () {
-    showSliderValue();
+    chooseLevel();
     clearTimeout(settleTimer);
     settleTimer = setTimeout(commitLevel, SETTLE_MS);
   });
-  slider.addEventListener("change", commitLevel);
+  slider.addEventListener("change", function () {
+    chooseLevel();
+    commitLevel();
+  });
 
   // --- the two sides ----------------------------------------------------
 
