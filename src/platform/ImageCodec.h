@@ -45,7 +45,7 @@ enum class PngEncoder {
 
 struct PngEncodeOptions {
     PngEncoder encoder = PngEncoder::Deflate;
-    int level = 2; // deflate level, 0 (store) to 12
+    int level = 1; // deflate level, 0 (store) to 12; 1 measured best (bench/README.md)
 };
 
 // An 8-bit PNG of the bitmap: RGBA with straight alpha for an RGBA bitmap

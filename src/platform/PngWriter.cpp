@@ -40,47 +40,79 @@ void putChunk(std::vector<uint8_t>& out, const char type[4], const uint8_t* data
     put32(out, libdeflate_crc32(0, out.data() + start, length + 4));
 }
 
-uint8_t paeth(uint8_t a, uint8_t b, uint8_t c)
+// The filtered value of one byte for each filter type, given its left, up
+// and upper-left neighbours (0 outside the picture). Paeth's predictor is
+// written without branches so that the loops below vectorise.
+template<int Type> inline uint8_t filtered(int v, int left, int up, int corner)
 {
-    int p = int(a) + int(b) - int(c);
-    int pa = std::abs(p - int(a)), pb = std::abs(p - int(b)), pc = std::abs(p - int(c));
-    if (pa <= pb && pa <= pc)
-        return a;
-    return pb <= pc ? b : c;
+    if constexpr (Type == 0)
+        return uint8_t(v);
+    if constexpr (Type == 1)
+        return uint8_t(v - left);
+    if constexpr (Type == 2)
+        return uint8_t(v - up);
+    if constexpr (Type == 3)
+        return uint8_t(v - ((left + up) >> 1));
+    int pa = std::abs(up - corner), pb = std::abs(left - corner);
+    int pc = std::abs(left + up - 2 * corner);
+    int predictor = (pa <= pb && pa <= pc) ? left : (pb <= pc ? up : corner);
+    return uint8_t(v - predictor);
 }
 
-// Writes filter `type` of `row` (with `prev` the row above, zeros for the
+// Writes filter `Type` of `row` (with `prev` the row above, zeros for the
 // first) into out[0..n) and returns the sum of the filtered bytes read as
 // signed values: the usual cheap estimate of how well a row will compress.
-uint64_t filterRow(
-    int type, const uint8_t* row, const uint8_t* prev, size_t n, size_t bpp, uint8_t* out)
+// One loop a filter type and pixel size, free of branches, is what lets the
+// compiler turn each into vector code: trying all five filters then costs
+// less than deflating the row.
+template<int Type, size_t Bpp>
+uint64_t filterRow(const uint8_t* row, const uint8_t* prev, size_t n, uint8_t* out)
 {
     uint64_t sum = 0;
-    for (size_t i = 0; i < n; ++i) {
-        uint8_t left = i >= bpp ? row[i - bpp] : 0;
-        uint8_t up = prev[i];
-        uint8_t corner = i >= bpp ? prev[i - bpp] : 0;
-        uint8_t v = row[i];
-        switch (type) {
-        case 1:
-            v = uint8_t(v - left);
-            break;
-        case 2:
-            v = uint8_t(v - up);
-            break;
-        case 3:
-            v = uint8_t(v - uint8_t((unsigned(left) + up) >> 1));
-            break;
-        case 4:
-            v = uint8_t(v - paeth(left, up, corner));
-            break;
-        default:
-            break;
-        }
+    for (size_t i = 0; i < Bpp && i < n; ++i) {
+        uint8_t v = filtered<Type>(row[i], 0, prev[i], 0);
         out[i] = v;
-        sum += v < 128 ? v : 256 - v;
+        sum += uint64_t(std::abs(int(int8_t(v))));
+    }
+    // 32-bit partial sums vectorise best; a stretch of 2^24 bytes cannot
+    // overflow one.
+    constexpr size_t kStretch = size_t(1) << 24;
+    for (size_t at = Bpp; at < n; at += kStretch) {
+        const size_t end = std::min(n, at + kStretch);
+        uint32_t part = 0;
+        for (size_t i = at; i < end; ++i) {
+            uint8_t v = filtered<Type>(row[i], row[i - Bpp], prev[i], prev[i - Bpp]);
+            out[i] = v;
+            part += uint32_t(std::abs(int(int8_t(v))));
+        }
+        sum += part;
     }
     return sum;
+}
+
+template<size_t Bpp>
+uint64_t filterRowOf(int type, const uint8_t* row, const uint8_t* prev, size_t n, uint8_t* out)
+{
+    switch (type) {
+    case 1:
+        return filterRow<1, Bpp>(row, prev, n, out);
+    case 2:
+        return filterRow<2, Bpp>(row, prev, n, out);
+    case 3:
+        return filterRow<3, Bpp>(row, prev, n, out);
+    case 4:
+        return filterRow<4, Bpp>(row, prev, n, out);
+    default:
+        return filterRow<0, Bpp>(row, prev, n, out);
+    }
+}
+
+// Built for AVX2 as well where the processor has it: twice the bytes a step.
+__attribute__((target_clones("avx2", "default"), flatten)) uint64_t filterRow(
+    int type, const uint8_t* row, const uint8_t* prev, size_t n, size_t bpp, uint8_t* out)
+{
+    return bpp == 4 ? filterRowOf<4>(type, row, prev, n, out)
+                    : filterRowOf<3>(type, row, prev, n, out);
 }
 
 } // namespace
