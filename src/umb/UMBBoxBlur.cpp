@@ -179,6 +179,13 @@ void UMBBoxBlur::boxBlurPixelsWithAlpha(platform::Bitmap& bitmap, int radius)
     blurBitmap<4>(bitmap.data(), bitmap.width(), bitmap.height(), radius > 0 ? radius : 1);
 }
 
+void UMBBoxBlur::boxBlurPlane(std::span<uint8_t> plane, int width, int height, int radius)
+{
+    if (width <= 0 || height <= 0 || plane.size() < size_t(width) * size_t(height))
+        return;
+    blurBitmap<1>(plane.data(), width, height, radius > 0 ? radius : 1);
+}
+
 void UMBBoxBlur::boxBlurPixels(platform::Bitmap& bitmap, int radius)
 {
     int r = radius > 0 ? radius : 1;

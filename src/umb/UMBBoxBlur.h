@@ -41,6 +41,11 @@ public:
     // in place, one horizontal pass then one vertical pass; a radius below 1
     // counts as 1. A bitmap without alpha is left unchanged.
     void boxBlurPixelsWithAlpha(platform::Bitmap& bitmap, int radius);
+    // Blurs a plane of width x height one-byte samples (row 0 first, no gaps)
+    // in place, exactly as boxBlurPixelsWithAlpha blurs any one channel: the
+    // night shade is black, so its alpha is all that needs blurring. A radius
+    // below 1 counts as 1; nothing happens when the plane is too small.
+    void boxBlurPlane(std::span<uint8_t> plane, int width, int height, int radius);
 
     int32_t hRadius() const { return hRadius_; }
     void setHRadius(int32_t radius) { hRadius_ = radius; }

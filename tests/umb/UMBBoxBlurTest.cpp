@@ -169,6 +169,33 @@ TEST(UMBBoxBlurTest, BitmapBlurMatchesDirectSummation)
     }
 }
 
+TEST(UMBBoxBlurTest, PlaneBlurGivesTheAlphaOfTheBitmapBlur)
+{
+    // The night shade blurs its alpha plane alone: it must come out as the
+    // alpha channel of the four-channel blur, edges and short sides included.
+    UMBBoxBlur blur;
+    struct {
+        int w, h, r;
+    } cases[] = {{17, 9, 1}, {5, 30, 6}, {3, 2, 10}, {1, 12, 2}, {40, 1, 4}, {64, 33, 0}};
+    for (const auto& c : cases) {
+        Bitmap b = noise(c.w, c.h, PixelFormat::RGBA, uint32_t(c.h * 7 + c.r));
+        std::vector<uint8_t> plane(size_t(c.w) * size_t(c.h));
+        for (size_t i = 0; i < plane.size(); ++i)
+            plane[i] = b.data()[i * 4 + 3];
+        blur.boxBlurPixelsWithAlpha(b, c.r);
+        blur.boxBlurPlane(plane, c.w, c.h, c.r);
+        size_t differing = 0;
+        for (size_t i = 0; i < plane.size(); ++i)
+            differing += plane[i] != b.data()[i * 4 + 3];
+        EXPECT_EQ(differing, 0u) << c.w << "x" << c.h << " r " << c.r;
+    }
+    // A plane shorter than its stated size is left alone rather than overrun.
+    std::vector<uint8_t> shortPlane(10, 200);
+    shortPlane[0] = 0;
+    blur.boxBlurPlane(shortPlane, 4, 4, 1);
+    EXPECT_EQ(shortPlane[0], 0);
+}
+
 TEST(UMBBoxBlurTest, RadiusBelowOneActsAsOneAndUniformStaysUniform)
 {
     UMBBoxBlur blur;
