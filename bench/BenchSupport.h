@@ -1,0 +1,24 @@
+// Inputs shared by the benchmarks: the bundle's pictures, decoded once, and
+// synthetic layers of any size. Everything here is made before timing starts.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/Bitmap.h"
+
+namespace bench {
+
+// Path of a picture in the bundle's worldimages directory of the source tree.
+std::string resourcePath(const std::string& name);
+// The bytes of a file; aborts the run when it cannot be read, since every
+// figure after it would be meaningless.
+std::vector<uint8_t> readFile(const std::string& path);
+// The January base map (1024 x 512), decoded, as an RGBA bitmap.
+const platform::Bitmap& worldMap();
+// A night-shade mask of width x height: alpha 191 on a night side bounded
+// by a wavy terminator, 0 on the day side, black colour samples.
+platform::Bitmap shadeMask(int width, int height);
+
+} // namespace bench
