@@ -4,7 +4,11 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <filesystem>
+
+#include "platform/Canvas.h"
 #include "platform/Files.h"
+#include "platform/Image.h"
 #include "platform/ImageCodec.h"
 
 namespace bench {
@@ -36,6 +40,44 @@ const platform::Bitmap& worldMap()
         return decoded->toRGBA();
     }();
     return map;
+}
+
+platform::Bitmap worldMapAt(int width, int height)
+{
+    if (width == worldMap().width() && height == worldMap().height())
+        return worldMap().clone();
+    platform::Image source(worldMap().clone());
+    platform::Image target(platform::Size {double(width), double(height)});
+    {
+        platform::Canvas canvas(target);
+        canvas.setInterpolation(platform::Interpolation::High);
+        canvas.drawImage(source, platform::Rect {{0, 0}, {double(width), double(height)}}, {},
+            platform::CompositeOp::Copy, 1.0);
+    }
+    return std::move(*target.bitmap());
+}
+
+const std::string& scratchDir()
+{
+    struct Scratch {
+        std::string path;
+        Scratch()
+        {
+            std::string pattern = (std::filesystem::temp_directory_path() / "gloam-bench-XXXXXX");
+            if (!mkdtemp(pattern.data())) {
+                std::fprintf(stderr, "bench: cannot make a scratch folder\n");
+                std::exit(1);
+            }
+            path = pattern;
+        }
+        ~Scratch()
+        {
+            std::error_code ignored;
+            std::filesystem::remove_all(path, ignored);
+        }
+    };
+    static const Scratch scratch;
+    return scratch.path;
 }
 
 platform::Bitmap shadeMask(int width, int height)

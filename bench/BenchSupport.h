@@ -17,6 +17,13 @@ std::string resourcePath(const std::string& name);
 std::vector<uint8_t> readFile(const std::string& path);
 // The January base map (1024 x 512), decoded, as an RGBA bitmap.
 const platform::Bitmap& worldMap();
+// The January map stretched to width x height with cairo's best filter, as an
+// RGBA bitmap: a stand-in for a larger base map (smoother than a real photo
+// of that size, so it deflates somewhat better).
+platform::Bitmap worldMapAt(int width, int height);
+// A folder of its own under the system's temporary folder, for files that
+// benchmarks write; removed with everything in it when the run ends.
+const std::string& scratchDir();
 // A night-shade mask of width x height: alpha 191 on a night side bounded
 // by a wavy terminator, 0 on the day side, black colour samples.
 platform::Bitmap shadeMask(int width, int height);

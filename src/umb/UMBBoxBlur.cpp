@@ -4,6 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace umb {
 namespace {
 
@@ -111,6 +115,149 @@ template<int S> void blurBitmap(uint8_t* pixels, int width, int height, int64_t 
     }
 }
 
+// The truncated mean of a window of n samples as (sum * multiplier) >> 16,
+// used when that equals sum / n for every sum a window can reach (checked
+// here for all of them, so the result never differs from the table's). Sums
+// and products then fit in 16 and 32 bits, and the loops that use it turn
+// into vector code, where a table lookup per sample would not.
+struct ShortMean {
+    uint32_t multiplier = 0;
+    bool exact = false;
+    explicit ShortMean(int64_t n)
+    {
+        if (n < 1 || 255 * n > 0xFFFF)
+            return;
+        multiplier = uint32_t((65536 + n - 1) / n);
+        if (multiplier > 0xFFFF)
+            return;
+        exact = true;
+        for (uint32_t sum = 0; sum <= uint32_t(255 * n) && exact; ++sum)
+            exact = (sum * multiplier) >> 16 == sum / uint32_t(n);
+    }
+};
+
+// One row's horizontal pass, from `in` to `out`: where a window holds only
+// one value its mean is that value, so only the stretches within r of a
+// change need running sums; a night-shade row is mostly such flat runs.
+void blurPlaneRow(
+    const uint8_t* in, uint8_t* out, int width, int64_t r, const MeanTable<uint8_t>& mean)
+{
+    std::memcpy(out, in, size_t(width));
+    int x = 1;
+    while (x < width) {
+        // Eight samples at a time through the flat runs.
+        uint64_t here, before;
+        if (x + 8 <= width) {
+            std::memcpy(&here, in + x, 8);
+            std::memcpy(&before, in + x - 1, 8);
+            if (here == before) {
+                x += 8;
+                continue;
+            }
+        }
+        if (in[x] == in[x - 1]) {
+            ++x;
+            continue;
+        }
+        // A change between x - 1 and x touches outputs x - r ... x + r - 1;
+        // stretch over every further change that lands inside.
+        int64_t first = std::max<int64_t>(x - r, 0);
+        int64_t last = std::min<int64_t>(x + r - 1, width - 1);
+        int next = x + 1;
+        while (next < width && next - r <= last + 1) {
+            if (in[next] != in[next - 1])
+                last = std::min<int64_t>(next + r - 1, width - 1);
+            ++next;
+        }
+        int64_t sum = 0;
+        for (int64_t i = first - r; i <= first + r; ++i)
+            sum += in[std::clamp<int64_t>(i, 0, width - 1)];
+        for (int64_t i = first; i <= last; ++i) {
+            out[i] = uint8_t(mean(sum));
+            sum += int64_t(in[std::min<int64_t>(i + r + 1, width - 1)])
+                - in[std::max<int64_t>(i - r, 0)];
+        }
+        x = next;
+    }
+}
+
+// One row of the vertical pass: writes the means of the column sums into
+// `out`, then moves every sum one row down (adding `in`, dropping `gone`).
+void verticalStep(uint8_t* out, uint16_t* sums, const uint8_t* in, const uint8_t* gone, size_t w,
+    uint16_t multiplier)
+{
+    size_t i = 0;
+#if defined(__SSE2__)
+    // Sixteen columns a step: the high half of a 16-bit product is the mean.
+    const __m128i m = _mm_set1_epi16(int16_t(multiplier));
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 16 <= w; i += 16) {
+        __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + i));
+        __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(sums + i + 8));
+        __m128i means = _mm_packus_epi16(_mm_mulhi_epu16(lo, m), _mm_mulhi_epu16(hi, m));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), means);
+        __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+        __m128i g = _mm_loadu_si128(reinterpret_cast<const __m128i*>(gone + i));
+        lo = _mm_sub_epi16(
+            _mm_add_epi16(lo, _mm_unpacklo_epi8(a, zero)), _mm_unpacklo_epi8(g, zero));
+        hi = _mm_sub_epi16(
+            _mm_add_epi16(hi, _mm_unpackhi_epi8(a, zero)), _mm_unpackhi_epi8(g, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + i), lo);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(sums + i + 8), hi);
+    }
+#endif
+    for (; i < w; ++i) {
+        out[i] = uint8_t((uint32_t(sums[i]) * multiplier) >> 16);
+        sums[i] = uint16_t(sums[i] + in[i] - gone[i]);
+    }
+}
+
+// The plane blur in place with no second plane: the horizontal pass a row at
+// a time, then the vertical pass down the rows with one 16-bit running sum a
+// column. A row the vertical pass overwrites is still needed r rows later as
+// the one leaving the window, so the last r + 1 of them are kept in a ring.
+void blurPlane(uint8_t* plane, int width, int height, int64_t r)
+{
+    const int64_t n = 2 * r + 1;
+    const ShortMean shortMean(n);
+    if (!shortMean.exact || r >= height) {
+        blurBitmap<1>(plane, width, height, r);
+        return;
+    }
+    const MeanTable<uint8_t> mean(n);
+    const size_t w = size_t(width);
+    std::vector<uint8_t> row(w);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* line = plane + size_t(y) * w;
+        blurPlaneRow(line, row.data(), width, r, mean);
+        std::memcpy(line, row.data(), w);
+    }
+
+    const uint16_t m = uint16_t(shortMean.multiplier);
+    std::vector<uint16_t> sums(w, 0);
+    startWindow(height, r, [&](int32_t y, int64_t times) {
+        const uint8_t* line = plane + size_t(y) * w;
+        for (size_t i = 0; i < w; ++i)
+            sums[i] = uint16_t(sums[i] + times * line[i]);
+    });
+    std::vector<uint8_t> ring(size_t(r + 1) * w);
+    for (int y = 0; y < height; ++y) {
+        uint8_t* line = plane + size_t(y) * w;
+        uint8_t* kept = ring.data() + size_t(y % (r + 1)) * w;
+        std::memcpy(kept, line, w);
+        uint16_t* s = sums.data();
+        if (y + 1 == height) {
+            for (size_t i = 0; i < w; ++i)
+                line[i] = uint8_t((uint32_t(s[i]) * m) >> 16);
+            break;
+        }
+        const uint8_t* in = plane + size_t(std::min<int64_t>(y + r + 1, height - 1)) * w;
+        const int64_t leaving = std::max<int64_t>(y - r, 0);
+        const uint8_t* gone = ring.data() + size_t(leaving % (r + 1)) * w;
+        verticalStep(line, s, in, gone, w, m);
+    }
+}
+
 } // namespace
 
 int32_t clamp(int32_t value, int32_t low, int32_t high)
@@ -183,7 +330,7 @@ void UMBBoxBlur::boxBlurPlane(std::span<uint8_t> plane, int width, int height, i
 {
     if (width <= 0 || height <= 0 || plane.size() < size_t(width) * size_t(height))
         return;
-    blurBitmap<1>(plane.data(), width, height, radius > 0 ? radius : 1);
+    blurPlane(plane.data(), width, height, radius > 0 ? radius : 1);
 }
 
 void UMBBoxBlur::boxBlurPixels(platform::Bitmap& bitmap, int radius)

@@ -189,6 +189,31 @@ TEST(UMBBoxBlurTest, PlaneBlurGivesTheAlphaOfTheBitmapBlur)
             differing += plane[i] != b.data()[i * 4 + 3];
         EXPECT_EQ(differing, 0u) << c.w << "x" << c.h << " r " << c.r;
     }
+    // Shade-like planes: long flat runs of two values with changes close
+    // together, at the edges and far apart, at radii up to the largest
+    // whose sums fit 16 bits (128) and beyond it.
+    for (int r : {1, 6, 20, 128, 129}) {
+        const int w = 300, h = 150;
+        Bitmap b(w, h, PixelFormat::RGBA);
+        uint32_t seed = uint32_t(r);
+        for (int y = 0; y < h; ++y) {
+            int edge = (y * 7) % w, other = (edge + 1 + y % 23) % w;
+            for (int x = 0; x < w; ++x) {
+                seed = seed * 1103515245u + 12345u;
+                bool night = (x >= edge) != (x >= other) || x == w - 1 || (seed >> 28) == 0;
+                b.pixelAt(x, y)[3] = night ? 191 : 0;
+            }
+        }
+        std::vector<uint8_t> plane(size_t(w) * size_t(h));
+        for (size_t i = 0; i < plane.size(); ++i)
+            plane[i] = b.data()[i * 4 + 3];
+        blur.boxBlurPixelsWithAlpha(b, r);
+        blur.boxBlurPlane(plane, w, h, r);
+        size_t differing = 0;
+        for (size_t i = 0; i < plane.size(); ++i)
+            differing += plane[i] != b.data()[i * 4 + 3];
+        EXPECT_EQ(differing, 0u) << "shade-like, r " << r;
+    }
     // A plane shorter than its stated size is left alone rather than overrun.
     std::vector<uint8_t> shortPlane(10, 200);
     shortPlane[0] = 0;
