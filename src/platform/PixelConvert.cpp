@@ -2,6 +2,10 @@
 
 #include <array>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/Bitmap.h"
 
 namespace platform {
@@ -39,8 +43,31 @@ const Table& unpremultiplyTable()
 
 void premultiplyRows(uint8_t* rgba, size_t count)
 {
+    size_t i = 0;
+#if defined(__SSE2__)
+    // Four pixels a step with premultiply()'s own arithmetic, round(c a / 255)
+    // as (t + (t >> 8)) >> 8 with t = c a + 128, in 16-bit lanes; the alpha
+    // lanes are multiplied by 255 / 255 and so keep their value.
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i half = _mm_set1_epi16(128);
+    const __m128i alphaLanes = _mm_set_epi16(-1, 0, 0, 0, -1, 0, 0, 0);
+    const __m128i full = _mm_set1_epi16(255);
+    for (; i + 4 <= count; i += 4, rgba += 16) {
+        __m128i px = _mm_loadu_si128(reinterpret_cast<const __m128i*>(rgba));
+        auto scale = [&](__m128i c) {
+            // Each pixel's alpha in all four of its lanes, 255 in its own.
+            __m128i a = _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xFF), 0xFF);
+            a = _mm_or_si128(_mm_andnot_si128(alphaLanes, a), _mm_and_si128(alphaLanes, full));
+            __m128i t = _mm_add_epi16(_mm_mullo_epi16(c, a), half);
+            return _mm_srli_epi16(_mm_add_epi16(t, _mm_srli_epi16(t, 8)), 8);
+        };
+        __m128i lo = scale(_mm_unpacklo_epi8(px, zero));
+        __m128i hi = scale(_mm_unpackhi_epi8(px, zero));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(rgba), _mm_packus_epi16(lo, hi));
+    }
+#endif
     const Table& t = premultiplyTable();
-    for (size_t i = 0; i < count; ++i, rgba += 4) {
+    for (; i < count; ++i, rgba += 4) {
         unsigned a = rgba[3];
         if (a == 255)
             continue;
