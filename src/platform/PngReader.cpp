@@ -12,6 +12,10 @@
 #include <new>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "platform/ImageCodec.h"
 #include "platform/PixelConvert.h"
 
@@ -28,31 +32,99 @@ uint32_t be32(const uint8_t* p)
     return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
 }
 
+#if defined(__SSE2__)
+// One pixel of up to four bytes in the low lanes of a vector, as 16-bit
+// values; `n` bytes are read or written, never more.
+template<size_t N> inline __m128i loadPixel(const uint8_t* p)
+{
+    uint32_t v = 0;
+    std::memcpy(&v, p, N);
+    return _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(v)), _mm_setzero_si128());
+}
+template<size_t N> inline void storePixel(uint8_t* p, __m128i v)
+{
+    uint32_t out = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(v, v)));
+    std::memcpy(p, &out, N);
+}
+inline __m128i magnitude(__m128i v)
+{
+    return _mm_max_epi16(v, _mm_sub_epi16(_mm_setzero_si128(), v));
+}
+#endif
+
 // Undoes the filter of one row of `n` bytes into `out`, with `prev` the row
 // above already undone (zeros for the first row). False for an unknown type.
+// Sub, average and Paeth depend on the pixel to the left, so they go a pixel
+// at a time, all of its samples at once: four-byte pixels in a vector (for
+// three-byte ones the partial loads and stores cost more than they save).
 template<size_t Bpp>
 bool unfilterRow(int type, const uint8_t* in, const uint8_t* prev, size_t n, uint8_t* out)
 {
+    size_t i = 0;
     switch (type) {
     case 0:
         std::memcpy(out, in, n);
         return true;
-    case 1:
-        for (size_t i = 0; i < n; ++i)
-            out[i] = uint8_t(in[i] + (i >= Bpp ? out[i - Bpp] : 0));
-        return true;
     case 2:
-        for (size_t i = 0; i < n; ++i)
+        for (; i < n; ++i)
             out[i] = uint8_t(in[i] + prev[i]);
         return true;
+    case 1:
+#if defined(__SSE2__)
+        if constexpr (Bpp == 4) {
+            __m128i left = _mm_setzero_si128();
+            for (; i + Bpp <= n; i += Bpp) {
+                left = _mm_and_si128(
+                    _mm_add_epi16(left, loadPixel<Bpp>(in + i)), _mm_set1_epi16(0xFF));
+                storePixel<Bpp>(out + i, left);
+            }
+        }
+#endif
+        for (; i < n; ++i)
+            out[i] = uint8_t(in[i] + (i >= Bpp ? out[i - Bpp] : 0));
+        return true;
     case 3:
-        for (size_t i = 0; i < n; ++i) {
+#if defined(__SSE2__)
+        if constexpr (Bpp == 4) {
+            __m128i left = _mm_setzero_si128();
+            for (; i + Bpp <= n; i += Bpp) {
+                __m128i mean = _mm_srli_epi16(_mm_add_epi16(left, loadPixel<Bpp>(prev + i)), 1);
+                left = _mm_and_si128(
+                    _mm_add_epi16(mean, loadPixel<Bpp>(in + i)), _mm_set1_epi16(0xFF));
+                storePixel<Bpp>(out + i, left);
+            }
+        }
+#endif
+        for (; i < n; ++i) {
             unsigned left = i >= Bpp ? out[i - Bpp] : 0;
             out[i] = uint8_t(in[i] + ((left + prev[i]) >> 1));
         }
         return true;
     case 4:
-        for (size_t i = 0; i < n; ++i) {
+#if defined(__SSE2__)
+        if constexpr (Bpp == 4) {
+            // The predictor with the format's tie order (left, up, upper left):
+            // upper left when it is strictly nearest, else up when strictly
+            // nearer than left, else left.
+            __m128i a = _mm_setzero_si128(), c = _mm_setzero_si128();
+            for (; i + Bpp <= n; i += Bpp) {
+                __m128i b = loadPixel<Bpp>(prev + i);
+                __m128i toB = _mm_sub_epi16(b, c), toA = _mm_sub_epi16(a, c);
+                __m128i pa = magnitude(toB), pb = magnitude(toA);
+                __m128i pc = magnitude(_mm_add_epi16(toB, toA));
+                __m128i useC = _mm_cmplt_epi16(pc, _mm_min_epi16(pa, pb));
+                __m128i useB = _mm_cmplt_epi16(pb, pa);
+                __m128i ab = _mm_or_si128(_mm_and_si128(useB, b), _mm_andnot_si128(useB, a));
+                __m128i predictor
+                    = _mm_or_si128(_mm_and_si128(useC, c), _mm_andnot_si128(useC, ab));
+                a = _mm_and_si128(
+                    _mm_add_epi16(predictor, loadPixel<Bpp>(in + i)), _mm_set1_epi16(0xFF));
+                c = b;
+                storePixel<Bpp>(out + i, a);
+            }
+        }
+#endif
+        for (; i < n; ++i) {
             int a = i >= Bpp ? out[i - Bpp] : 0, b = prev[i], c = i >= Bpp ? prev[i - Bpp] : 0;
             int pa = std::abs(b - c), pb = std::abs(a - c), pc = std::abs(a + b - 2 * c);
             int predictor = (pa <= pb && pa <= pc) ? a : (pb <= pc ? b : c);
@@ -145,18 +217,28 @@ std::optional<Bitmap> decodePlainPng(std::span<const uint8_t> bytes, const Decod
         = Bitmap::tryCreate(int(width), int(height), alpha ? PixelFormat::RGBA : PixelFormat::RGB);
     if (!bitmap)
         return std::nullopt;
-    const std::vector<uint8_t> zeros(rowBytes, 0);
+    // Rows with alpha are undone into a pair of straight rows (the next row's
+    // filter refers to the straight samples) and premultiplied into the
+    // bitmap while they are still in the cache.
+    std::vector<uint8_t> rows(rowBytes * (alpha ? 3 : 1), 0);
+    const uint8_t* zeros = rows.data();
+    uint8_t* straight = rows.data() + rowBytes;
+    uint8_t* straightAbove = alpha ? straight + rowBytes : nullptr;
     for (size_t y = 0; y < height; ++y) {
         const uint8_t* line = raw.get() + y * (rowBytes + 1);
-        const uint8_t* prev = y ? bitmap->data() + (y - 1) * rowBytes : zeros.data();
         uint8_t* out = bitmap->data() + y * rowBytes;
-        bool known = alpha ? unfilterRow<4>(line[0], line + 1, prev, rowBytes, out)
-                           : unfilterRow<3>(line[0], line + 1, prev, rowBytes, out);
-        if (!known)
-            return std::nullopt;
+        if (alpha) {
+            if (!unfilterRow<4>(line[0], line + 1, y ? straightAbove : zeros, rowBytes, straight))
+                return std::nullopt;
+            std::memcpy(out, straight, rowBytes);
+            premultiplyRows(out, size_t(width));
+            std::swap(straight, straightAbove);
+        } else {
+            const uint8_t* prev = y ? out - rowBytes : zeros;
+            if (!unfilterRow<3>(line[0], line + 1, prev, rowBytes, out))
+                return std::nullopt;
+        }
     }
-    if (alpha)
-        premultiplyRows(bitmap->data(), size_t(width) * size_t(height));
     return bitmap;
 }
 
