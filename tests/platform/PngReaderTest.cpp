@@ -144,3 +144,21 @@ TEST(PngReaderTest, DamagedFilesGiveNoPicture)
     badCrc[8 + 25 + 8 + 5] ^= 1; // inside the first IDAT's data
     EXPECT_FALSE(decodePng(badCrc));
 }
+
+TEST(PngReaderTest, LargePicturesDeflatedInTwoPartsReadBackExactly)
+{
+    // Big enough that the writer deflates the top on a second thread; both
+    // readers must take the joined stream, at every level's kind of output.
+    for (PixelFormat format : {PixelFormat::RGB, PixelFormat::RGBA}) {
+        const Bitmap original = picture(700, 400, format);
+        for (int level : {0, 1, 6, 12}) {
+            auto png = encodePng(original, {PngEncoder::Deflate, level});
+            ASSERT_TRUE(png) << level;
+            auto plain = decodePng(*png);
+            auto viaLibspng = decodePng(rebuilt(*png, size_t(1) << 30, true));
+            ASSERT_TRUE(plain && viaLibspng) << level;
+            EXPECT_TRUE(same(*plain, original)) << level;
+            EXPECT_TRUE(same(*viaLibspng, original)) << level;
+        }
+    }
+}
