@@ -33,18 +33,17 @@ uint32_t be32(const uint8_t* p)
 }
 
 #if defined(__SSE2__)
-// One pixel of up to four bytes in the low lanes of a vector, as 16-bit
-// values; `n` bytes are read or written, never more.
-template<size_t N> inline __m128i loadPixel(const uint8_t* p)
+// Four bytes in the low lanes of a vector as 16-bit values, and back.
+inline __m128i loadPixel(const uint8_t* p)
 {
     uint32_t v = 0;
-    std::memcpy(&v, p, N);
+    std::memcpy(&v, p, 4);
     return _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(v)), _mm_setzero_si128());
 }
-template<size_t N> inline void storePixel(uint8_t* p, __m128i v)
+inline void storePixel(uint8_t* p, __m128i v)
 {
     uint32_t out = uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(v, v)));
-    std::memcpy(p, &out, N);
+    std::memcpy(p, &out, 4);
 }
 inline __m128i magnitude(__m128i v)
 {
@@ -55,8 +54,9 @@ inline __m128i magnitude(__m128i v)
 // Undoes the filter of one row of `n` bytes into `out`, with `prev` the row
 // above already undone (zeros for the first row). False for an unknown type.
 // Sub, average and Paeth depend on the pixel to the left, so they go a pixel
-// at a time, all of its samples at once: four-byte pixels in a vector (for
-// three-byte ones the partial loads and stores cost more than they save).
+// at a time, all of its samples at once, four bytes in a vector: a
+// three-byte pixel carries the next one's first byte along, which the next
+// step overwrites (the last pixel of a row goes byte by byte instead).
 template<size_t Bpp>
 bool unfilterRow(int type, const uint8_t* in, const uint8_t* prev, size_t n, uint8_t* out)
 {
@@ -71,12 +71,11 @@ bool unfilterRow(int type, const uint8_t* in, const uint8_t* prev, size_t n, uin
         return true;
     case 1:
 #if defined(__SSE2__)
-        if constexpr (Bpp == 4) {
+        if constexpr (Bpp == 3 || Bpp == 4) {
             __m128i left = _mm_setzero_si128();
-            for (; i + Bpp <= n; i += Bpp) {
-                left = _mm_and_si128(
-                    _mm_add_epi16(left, loadPixel<Bpp>(in + i)), _mm_set1_epi16(0xFF));
-                storePixel<Bpp>(out + i, left);
+            for (; i + 4 <= n; i += Bpp) {
+                left = _mm_and_si128(_mm_add_epi16(left, loadPixel(in + i)), _mm_set1_epi16(0xFF));
+                storePixel(out + i, left);
             }
         }
 #endif
@@ -85,13 +84,12 @@ bool unfilterRow(int type, const uint8_t* in, const uint8_t* prev, size_t n, uin
         return true;
     case 3:
 #if defined(__SSE2__)
-        if constexpr (Bpp == 4) {
+        if constexpr (Bpp == 3 || Bpp == 4) {
             __m128i left = _mm_setzero_si128();
-            for (; i + Bpp <= n; i += Bpp) {
-                __m128i mean = _mm_srli_epi16(_mm_add_epi16(left, loadPixel<Bpp>(prev + i)), 1);
-                left = _mm_and_si128(
-                    _mm_add_epi16(mean, loadPixel<Bpp>(in + i)), _mm_set1_epi16(0xFF));
-                storePixel<Bpp>(out + i, left);
+            for (; i + 4 <= n; i += Bpp) {
+                __m128i mean = _mm_srli_epi16(_mm_add_epi16(left, loadPixel(prev + i)), 1);
+                left = _mm_and_si128(_mm_add_epi16(mean, loadPixel(in + i)), _mm_set1_epi16(0xFF));
+                storePixel(out + i, left);
             }
         }
 #endif
@@ -102,13 +100,13 @@ bool unfilterRow(int type, const uint8_t* in, const uint8_t* prev, size_t n, uin
         return true;
     case 4:
 #if defined(__SSE2__)
-        if constexpr (Bpp == 4) {
+        if constexpr (Bpp == 3 || Bpp == 4) {
             // The predictor with the format's tie order (left, up, upper left):
             // upper left when it is strictly nearest, else up when strictly
             // nearer than left, else left.
             __m128i a = _mm_setzero_si128(), c = _mm_setzero_si128();
-            for (; i + Bpp <= n; i += Bpp) {
-                __m128i b = loadPixel<Bpp>(prev + i);
+            for (; i + 4 <= n; i += Bpp) {
+                __m128i b = loadPixel(prev + i);
                 __m128i toB = _mm_sub_epi16(b, c), toA = _mm_sub_epi16(a, c);
                 __m128i pa = magnitude(toB), pb = magnitude(toA);
                 __m128i pc = magnitude(_mm_add_epi16(toB, toA));
@@ -118,9 +116,9 @@ bool unfilterRow(int type, const uint8_t* in, const uint8_t* prev, size_t n, uin
                 __m128i predictor
                     = _mm_or_si128(_mm_and_si128(useC, c), _mm_andnot_si128(useC, ab));
                 a = _mm_and_si128(
-                    _mm_add_epi16(predictor, loadPixel<Bpp>(in + i)), _mm_set1_epi16(0xFF));
+                    _mm_add_epi16(predictor, loadPixel(in + i)), _mm_set1_epi16(0xFF));
                 c = b;
-                storePixel<Bpp>(out + i, a);
+                storePixel(out + i, a);
             }
         }
 #endif
