@@ -50,6 +50,14 @@ std::optional<Bitmap> Bitmap::tryCreate(int width, int height, PixelFormat forma
     return Bitmap(width, height, format, std::unique_ptr<uint8_t[], FreeDeleter>(p));
 }
 
+Bitmap Bitmap::adoptMalloced(int width, int height, PixelFormat format, uint8_t* pixels)
+{
+    std::unique_ptr<uint8_t[], FreeDeleter> owned(pixels);
+    if (width <= 0 || height <= 0 || !pixels)
+        return Bitmap(0, 0, format, nullptr);
+    return Bitmap(width, height, format, std::move(owned));
+}
+
 Bitmap::Bitmap(int width, int height, PixelFormat format)
 {
     auto made = tryCreate(width, height, format);

@@ -30,6 +30,10 @@ public:
     // As above, but none instead of an exception when memory is short.
     static std::optional<Bitmap> tryCreate(
         int width, int height, PixelFormat format = PixelFormat::RGBA);
+    // A bitmap that takes over `pixels`, memory from malloc holding exactly
+    // the rows of this size and format, and frees it with free(). Lets a
+    // decoder build a picture in place rather than copy it.
+    static Bitmap adoptMalloced(int width, int height, PixelFormat format, uint8_t* pixels);
 
     Bitmap(Bitmap&&) noexcept = default;
     Bitmap& operator=(Bitmap&&) noexcept = default;

@@ -198,7 +198,13 @@ std::optional<Bitmap> decodePlainPng(std::span<const uint8_t> bytes, const Decod
             joined.insert(joined.end(), part.begin(), part.end());
         zlib = joined.data();
     }
-    std::unique_ptr<uint8_t[]> raw(new (std::nothrow) uint8_t[rawBytes]);
+    // The pixels are inflated, unfiltered and (with alpha) premultiplied in
+    // one buffer, which then becomes the bitmap: no second copy of the
+    // picture is ever made.
+    struct FreeDeleter {
+        void operator()(uint8_t* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint8_t, FreeDeleter> raw(static_cast<uint8_t*>(std::malloc(rawBytes)));
     std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(
         libdeflate_alloc_decompressor());
     if (!raw || !inflater)
@@ -211,32 +217,32 @@ std::optional<Bitmap> decodePlainPng(std::span<const uint8_t> bytes, const Decod
         return std::nullopt;
     joined = {};
 
-    auto bitmap
-        = Bitmap::tryCreate(int(width), int(height), alpha ? PixelFormat::RGBA : PixelFormat::RGB);
-    if (!bitmap)
-        return std::nullopt;
-    // Rows with alpha are undone into a pair of straight rows (the next row's
-    // filter refers to the straight samples) and premultiplied into the
-    // bitmap while they are still in the cache.
-    std::vector<uint8_t> rows(rowBytes * (alpha ? 3 : 1), 0);
+    // Row y is undone into a row of its own (the next row's filter refers to
+    // the straight samples), then written to y x rowBytes, which is never
+    // beyond the filtered bytes of row y itself, already read by then.
+    std::vector<uint8_t> rows(rowBytes * 3, 0);
     const uint8_t* zeros = rows.data();
     uint8_t* straight = rows.data() + rowBytes;
-    uint8_t* straightAbove = alpha ? straight + rowBytes : nullptr;
+    uint8_t* straightAbove = straight + rowBytes;
     for (size_t y = 0; y < height; ++y) {
         const uint8_t* line = raw.get() + y * (rowBytes + 1);
-        uint8_t* out = bitmap->data() + y * rowBytes;
-        if (alpha) {
-            if (!unfilterRow<4>(line[0], line + 1, y ? straightAbove : zeros, rowBytes, straight))
-                return std::nullopt;
-            std::memcpy(out, straight, rowBytes);
+        const uint8_t* prev = y ? straightAbove : zeros;
+        bool known = alpha ? unfilterRow<4>(line[0], line + 1, prev, rowBytes, straight)
+                           : unfilterRow<3>(line[0], line + 1, prev, rowBytes, straight);
+        if (!known)
+            return std::nullopt;
+        uint8_t* out = raw.get() + y * rowBytes;
+        std::memcpy(out, straight, rowBytes);
+        if (alpha)
             premultiplyRows(out, size_t(width));
-            std::swap(straight, straightAbove);
-        } else {
-            const uint8_t* prev = y ? out - rowBytes : zeros;
-            if (!unfilterRow<3>(line[0], line + 1, prev, rowBytes, out))
-                return std::nullopt;
-        }
+        std::swap(straight, straightAbove);
     }
+    // Give back the filter bytes' worth at the end.
+    uint8_t* pixels = raw.release();
+    if (auto* smaller = static_cast<uint8_t*>(std::realloc(pixels, height * rowBytes)))
+        pixels = smaller;
+    std::optional<Bitmap> bitmap = Bitmap::adoptMalloced(
+        int(width), int(height), alpha ? PixelFormat::RGBA : PixelFormat::RGB, pixels);
     return bitmap;
 }
 
