@@ -2,10 +2,13 @@
 // A renderer knows the size of a world map picture and how geographic points
 // land on its pixels; the projection itself (the two conversions and the
 // scales) belongs to the derived class, which every layer calls through.
-// Owns its paths, its map origin and its box blur; holds no pixels.
+// Owns its paths, its map origin and its box blur; holds no pixels between
+// calls: every layer is a new picture owned by the caller.
 #pragma once
 
 #include "platform/Geometry.h"
+#include "platform/Image.h"
+#include "umb/UMBBoxBlur.h"
 
 #include <cstdint>
 #include <optional>
@@ -43,6 +46,41 @@ public:
         static_cast<Projection&>(*this).computeScales();
     }
 
+    UMBBoxBlur& blurfilter() { return blurfilter_; }
+
+    // --- layers. Each is a new transparent picture of trunc(mapwidth) x
+    // trunc(mapheight) pixels on the map's pixel grid; `subsolar` is the
+    // point under the Sun (longitude in x, latitude in y, degrees).
+
+    // The night shade: black at `alpha` (as an 8-bit alpha, clamped to
+    // 0..255) wherever the Sun is below the horizon at a pixel's corner,
+    // then box-blurred with radius `blurdepth`.
+    platform::Image drawTerminatorLayer(platform::Point subsolar);
+    // City lights on the night side: from the lights picture when
+    // `lightsimgpath` ends in ".png", from a lights-point file otherwise.
+    platform::Image drawLightsLayer(platform::Point subsolar) const;
+    // The lights picture's pixels at the night-side pixels of the map, the
+    // rest transparent; where the picture has no pixel (it is smaller than
+    // the map, or missing) the layer stays transparent.
+    platform::Image drawLightsLayerFromImage(platform::Point subsolar) const;
+    // The sun picture at its own size centred on the subsolar point, clipped
+    // at the map's edges (never wrapped). No sun picture: transparent.
+    platform::Image drawSunLayer(platform::Point subsolar) const;
+    // Meridians every `lonStep` degrees from longitude 0 and parallels every
+    // `latStep` degrees from latitude -90, one pixel wide, black at 25 %.
+    // A step of 0 or below gives a transparent layer: such a loop would never
+    // reach its end.
+    platform::Image drawGridLayer(int32_t lonStep, int32_t latStep) const;
+
+    // The base map stretched over the whole canvas, the night shade, the
+    // lights and the sun over it, source-over each.
+    platform::Image drawCompositeImage(const platform::Image& base, platform::Point subsolar);
+    // Re-centres `picture` on `origin` by moving its pixels with wrap-around
+    // both ways, and makes `origin` the map origin for every later layer. An
+    // origin of exactly (0, 0) returns the picture as it is and keeps the map
+    // origin.
+    platform::Image centerImage(platform::Image picture, platform::Point origin);
+
 protected:
     // The defaults common to both projections; the derived constructor then
     // computes its scales.
@@ -76,6 +114,18 @@ protected:
         return lat;
     }
 
+    // A transparent RGBA bitmap of the layer size.
+    platform::Bitmap makeLayerBitmap() const;
+    // The layer size in whole pixels. A size that is not a number of pixels
+    // a bitmap could hold (negative, NaN, beyond 2^20) counts as 0.
+    int layerWidth() const { return pixelCount(mapwidth_); }
+    int layerHeight() const { return pixelCount(mapheight_); }
+    static int pixelCount(float extent)
+    {
+        return extent >= 1.0f && extent <= float(1 << 20) ? int(extent) : 0;
+    }
+    const Projection& projection() const { return static_cast<const Projection&>(*this); }
+
     std::optional<std::string> lightsimgpath_;
     std::optional<std::string> sunimgpath_;
     platform::Point maporigin_;
@@ -86,6 +136,7 @@ protected:
     float alpha_; // opacity of the night shade
     int32_t blurdepth_; // blur radius of the night shade, pixels
     bool flipped_; // layers drawn top-left origin when true, composite bottom-left
+    UMBBoxBlur blurfilter_;
 };
 
 } // namespace umb

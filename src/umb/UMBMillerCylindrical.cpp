@@ -1,5 +1,7 @@
 #include "umb/UMBMillerCylindrical.h"
 
+#include "umb/UMBImageOps.h"
+
 #include <cmath>
 
 namespace umb {
@@ -64,6 +66,11 @@ platform::Point UMBMillerCylindrical::physicalToGeographic(float x, float y) con
     lon = wrapLongitude(static_cast<float>(lon + maporigin_.x));
     lat = wrapLatitude(static_cast<float>(lat + maporigin_.y));
     return {lon, lat};
+}
+
+bool UMBMillerCylindrical::saveImage(const platform::Image& image, const std::string& path) const
+{
+    return UMBImageOps::saveImage(image, path);
 }
 
 } // namespace umb

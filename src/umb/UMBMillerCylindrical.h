@@ -31,6 +31,10 @@ public:
     // millerOrdinate(90) = 2.303412543376391.
     static double millerOrdinate(double latitude);
 
+    // Writes `image` as a PNG file at `path`, atomically; true when written.
+    // The same file as UMBImageOps::saveImage. Creates no folders.
+    bool saveImage(const platform::Image& image, const std::string& path) const;
+
 private:
     friend class UMBMapRenderer<UMBMillerCylindrical>;
     void computeScales();

@@ -1,0 +1,256 @@
+// The layers and the composite of both map renderers. They differ only in the
+// projection they call through, so they are written once here and built for
+// each renderer at the end of the file.
+#include "umb/UMBEquirectangular.h"
+#include "umb/UMBMillerCylindrical.h"
+
+#include "platform/Canvas.h"
+#include "platform/Path.h"
+#include "umb/UMBDataBuffer.h"
+#include "umb/UMBDefines.h"
+#include "umb/UMBImageOps.h"
+
+#include <cmath>
+#include <cstring>
+#include <stdexcept>
+
+namespace umb {
+
+namespace {
+
+// The shade's alpha sample: the opacity times 255, truncated, clamped to a
+// byte. Nothing upstream limits the shadow level, and a level outside 0..1
+// must not wrap round to a light shade.
+uint8_t shadeAlpha(float alpha)
+{
+    double a = double(alpha) * 255.0;
+    if (!(a > 0.0))
+        return 0;
+    return a >= 255.0 ? 255 : uint8_t(a);
+}
+
+bool endsWithPng(const std::string& path)
+{
+    static constexpr char kSuffix[] = ".png";
+    constexpr size_t n = sizeof(kSuffix) - 1;
+    return path.size() >= n && path.compare(path.size() - n, n, kSuffix) == 0;
+}
+
+// The four samples of pixel (x, y) of `bitmap` as premultiplied RGBA; an RGB
+// bitmap's pixels are opaque.
+void copyPixel(const platform::Bitmap& from, int fx, int fy, platform::Bitmap& to, int tx, int ty)
+{
+    const uint8_t* s = from.pixelAt(fx, fy);
+    uint8_t* d = to.pixelAt(tx, ty);
+    d[0] = s[0];
+    d[1] = s[1];
+    d[2] = s[2];
+    d[3] = from.hasAlpha() ? s[3] : 255;
+}
+
+} // namespace
+
+template<class Projection> platform::Bitmap UMBMapRenderer<Projection>::makeLayerBitmap() const
+{
+    return platform::Bitmap(layerWidth(), layerHeight(), platform::PixelFormat::RGBA);
+}
+
+template<class Projection>
+platform::Image UMBMapRenderer<Projection>::drawTerminatorLayer(platform::Point subsolar)
+{
+    platform::Bitmap layer = makeLayerBitmap();
+    const int w = layer.width(), h = layer.height();
+    const uint8_t shade = shadeAlpha(alpha_);
+    // Each pixel is tested at its corner, exactly as the projection places
+    // it; black premultiplied is all zeros but the alpha.
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            platform::Point g = projection().physicalToGeographic(float(x), float(y));
+            if (!UMBDefines::pointIsVisible(g.x, g.y, subsolar.x, subsolar.y))
+                layer.pixelAt(x, y)[3] = shade;
+        }
+    }
+    if (!layer.isEmpty())
+        blurfilter_.boxBlurPixelsWithAlpha(layer, blurdepth_);
+    return platform::Image(std::move(layer));
+}
+
+template<class Projection>
+platform::Image UMBMapRenderer<Projection>::drawLightsLayer(platform::Point subsolar) const
+{
+    const std::string path = lightsimgpath_.value_or(std::string());
+    if (endsWithPng(path))
+        return drawLightsLayerFromImage(subsolar);
+
+    platform::Bitmap layer = makeLayerBitmap();
+    const int w = layer.width(), h = layer.height();
+    UMBImageOps ops;
+    UMBDataBuffer buffer = UMBDataBuffer::initWithFile(path);
+    buffer.rewind();
+    // Whole 12-byte records only: a partial last record is not a light, and
+    // reading it would run past the end of the file.
+    while (buffer.hasRemaining() && buffer.remaining() >= 12) {
+        platform::Color color = ops.integerToColor(buffer.readInt());
+        float lon = buffer.readFloat();
+        float lat = buffer.readFloat();
+        if (UMBDefines::pointIsVisible(lon, lat, subsolar.x, subsolar.y))
+            continue;
+        platform::Point p = projection().geographicToPhysical(lon, lat);
+        // NaN and points beyond the grid (180 degrees east of the origin lands
+        // on x = mapwidth) are not plotted.
+        if (!(p.x >= 0.0 && p.y >= 0.0 && p.x < double(w) && p.y < double(h)))
+            continue;
+        layer.setColorAt(int(p.x), int(p.y), color);
+    }
+    return platform::Image(std::move(layer));
+}
+
+template<class Projection>
+platform::Image UMBMapRenderer<Projection>::drawLightsLayerFromImage(platform::Point subsolar) const
+{
+    platform::Bitmap layer = makeLayerBitmap();
+    std::optional<platform::Image> lights;
+    if (lightsimgpath_)
+        lights = platform::Image::fromFile(*lightsimgpath_);
+    const platform::Bitmap* source = lights ? lights->bitmap() : nullptr;
+    if (!source)
+        return platform::Image(std::move(layer));
+    // Only the part of the grid the lights picture covers can be copied.
+    const int w = std::min(layer.width(), source->width());
+    const int h = std::min(layer.height(), source->height());
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            platform::Point g = projection().physicalToGeographic(float(x), float(y));
+            if (!UMBDefines::pointIsVisible(g.x, g.y, subsolar.x, subsolar.y))
+                copyPixel(*source, x, y, layer, x, y);
+        }
+    }
+    return platform::Image(std::move(layer));
+}
+
+template<class Projection>
+platform::Image UMBMapRenderer<Projection>::drawSunLayer(platform::Point subsolar) const
+{
+    platform::Image layer(platform::Size {double(layerWidth()), double(layerHeight())});
+    std::optional<platform::Image> sun;
+    if (sunimgpath_)
+        sun = platform::Image::fromFile(*sunimgpath_);
+    if (!sun || !layer.bitmap())
+        return layer;
+    platform::Canvas canvas(layer, flipped_);
+    canvas.setInterpolation(platform::Interpolation::High);
+    const platform::Size s = sun->size();
+    const platform::Point p
+        = projection().geographicToPhysical(float(subsolar.x), float(subsolar.y));
+    // Drawn once, so what lies beyond an edge is clipped and never reappears
+    // at the opposite edge.
+    canvas.drawImage(*sun, platform::Rect {{p.x - s.width * 0.5, p.y - s.height * 0.5}, s},
+        platform::Rect {}, platform::CompositeOp::SourceOver, 1.0);
+    canvas.end();
+    return layer;
+}
+
+template<class Projection>
+platform::Image UMBMapRenderer<Projection>::drawGridLayer(int32_t lonStep, int32_t latStep) const
+{
+    platform::Image layer(platform::Size {double(layerWidth()), double(layerHeight())});
+    if (lonStep <= 0 || latStep <= 0 || !layer.bitmap())
+        return layer;
+    platform::Canvas canvas(layer, flipped_);
+    canvas.saveState();
+    canvas.setAntialias(false);
+    canvas.setInterpolation(platform::Interpolation::High);
+    platform::Path path;
+    path.setLineWidth(1.0);
+    // A one-pixel line along a pixel boundary covers half of two pixels, and
+    // without antialiasing the one before the boundary wins: the meridian of
+    // longitude 0 would land a pixel west of it. Moved half a pixel on, each
+    // line fills the pixel whose corner lies on it, as in every other layer.
+    constexpr double kHalfPixel = 0.5;
+    // The end values are included, so a step that divides the circle draws
+    // both 0 and 360 (the same meridian) and both poles.
+    for (int64_t lon = 0; lon < int64_t(lonStep) + 360; lon += lonStep) {
+        double x = projection().geographicToPhysical(float(lon), 0.0f).x + kHalfPixel;
+        path.moveTo({x, 0.0});
+        path.lineTo({x, double(mapheight_)});
+    }
+    for (int64_t lat = -90; lat < int64_t(latStep) + 90; lat += latStep) {
+        double y = projection().geographicToPhysical(0.0f, float(lat)).y + kHalfPixel;
+        path.moveTo({0.0, y});
+        path.lineTo({double(mapwidth_), y});
+    }
+    canvas.setColor(platform::Color::deviceRGB(0, 0, 0, 0.25));
+    canvas.stroke(path);
+    canvas.restoreState();
+    canvas.end();
+    return layer;
+}
+
+template<class Projection>
+platform::Image UMBMapRenderer<Projection>::drawCompositeImage(
+    const platform::Image& base, platform::Point subsolar)
+{
+    platform::Image composite(platform::Size {double(layerWidth()), double(layerHeight())});
+    if (!composite.bitmap())
+        return composite;
+    const platform::Rect whole {{0, 0}, composite.size()};
+    // The layers are built top row first and drawn into a canvas of the
+    // opposite orientation to theirs, which lays them upright.
+    platform::Canvas canvas(composite, !flipped_);
+    canvas.setInterpolation(platform::Interpolation::High);
+    auto draw = [&](const platform::Image& picture) {
+        canvas.drawImage(picture, whole, platform::Rect {}, platform::CompositeOp::SourceOver, 1.0);
+    };
+    draw(base);
+    draw(drawTerminatorLayer(subsolar));
+    draw(drawLightsLayer(subsolar));
+    draw(drawSunLayer(subsolar));
+    canvas.end();
+    return composite;
+}
+
+template<class Projection>
+platform::Image UMBMapRenderer<Projection>::centerImage(
+    platform::Image picture, platform::Point origin)
+{
+    if (origin.x == 0.0 && origin.y == 0.0)
+        return picture;
+    // Where the new centre lies now, with the old origin still in place.
+    const platform::Point p = projection().geographicToPhysical(float(origin.x), float(origin.y));
+    const float w = mapwidth_, h = mapheight_;
+    maporigin_ = origin;
+
+    platform::Bitmap moved = makeLayerBitmap();
+    const platform::Bitmap* source = picture.bitmap();
+    if (!source)
+        return platform::Image(std::move(moved));
+    const float dx = float(p.x - w * 0.5);
+    const float dy = float(p.y - h * 0.5);
+    for (int i = 0; i < moved.width(); ++i) {
+        float sx = float(i) + dx;
+        if (sx >= w)
+            sx -= w;
+        if (sx < 0)
+            sx += w;
+        // Single-precision sums can land on the far edge itself; such a
+        // column has no source and stays transparent.
+        if (!(sx >= 0 && int(sx) < source->width()))
+            continue;
+        for (int j = 0; j < moved.height(); ++j) {
+            float sy = float(j) + dy;
+            if (sy >= h)
+                sy -= h;
+            if (sy < 0)
+                sy += h;
+            if (!(sy >= 0 && int(sy) < source->height()))
+                continue;
+            copyPixel(*source, int(sx), int(sy), moved, i, j);
+        }
+    }
+    return platform::Image(std::move(moved));
+}
+
+template class UMBMapRenderer<UMBEquirectangular>;
+template class UMBMapRenderer<UMBMillerCylindrical>;
+
+} // namespace umb
