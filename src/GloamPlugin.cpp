@@ -4,6 +4,8 @@
 #include "platform/Files.h"
 #include "platform/Log.h"
 #include "umb/UMBDate.h"
+#include "umb/UMBEquirectangular.h"
+#include "umb/UMBImageOps.h"
 #include "umb/UMBSun.h"
 
 #include <cmath>
@@ -66,16 +68,41 @@ std::string GloamPlugin::getCurrentComposite()
     umb::UMBSun sun(date);
     // Fixed before anything is drawn, so the text names the instant drawn.
     std::string text = date.getCurrentFormat();
-    [[maybe_unused]] const platform::Point subsolar = sun.getSubsolar();
-
-    // The composite is drawn and saved here, as one private step between
-    // taking the subsolar point and writing the configuration: the base map
-    // of the date's Month (universal time), a renderer of its size with this
-    // shadow level and the bundle's sun and lights pictures, the composite
-    // around `subsolar`, written to Images/current.png beside the bundle.
+    const platform::Point subsolar = sun.getSubsolar();
+    drawComposite(date.Month(), subsolar);
 
     writeConfiguration();
     return text;
+}
+
+std::string GloamPlugin::baseMapPath(int32_t month) const
+{
+    return m_appath + "/Contents/Resources/worldimages/world_sm." + std::to_string(month) + ".jpg";
+}
+
+std::string GloamPlugin::outputPath() const
+{
+    return platform::parentPath(m_appath) + "/Images/current.png";
+}
+
+bool GloamPlugin::drawComposite(int32_t month, platform::Point subsolar) const
+{
+    if (m_appath.empty())
+        return false;
+    // Without the month's map there is nothing to draw on: the renderer
+    // would be 0 x 0. The last picture is left in place rather than replaced
+    // by an empty one.
+    std::optional<platform::Image> base = platform::Image::fromFile(baseMapPath(month));
+    if (!base || !base->bitmap())
+        return false;
+    const platform::Bitmap& pixels = *base->bitmap();
+    umb::UMBEquirectangular renderer(float(pixels.width()), float(pixels.height()));
+    renderer.setAlpha(m_alphalevel);
+    renderer.setSunimgpath(m_appath + "/Contents/Resources/worldimages/sun.png");
+    renderer.setLightsimgpath(m_appath + "/Contents/Resources/worldimages/earth_lights_sm.png");
+    platform::Image composite = renderer.drawCompositeImage(*base, subsolar);
+    // The page only ever sees a whole picture: the file is replaced at once.
+    return umb::UMBImageOps::saveImage(composite, outputPath());
 }
 
 void GloamPlugin::setShadowLevel(float level)

@@ -5,9 +5,11 @@
 // user.plist; owns its bundle path and nothing else between requests.
 #pragma once
 
+#include "platform/Geometry.h"
 #include "platform/PropertyList.h"
 #include "platform/WebScript.h"
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -49,9 +51,12 @@ public:
 
     void windowScriptObjectAvailable(platform::WindowScriptObject& window) override;
 
-    // Takes the instant, computes the Sun, stores the shadow level in the
-    // configuration, and returns the instant as "MM-dd-yyyy hh:mm:ss a zzz"
-    // in the default time zone.
+    // Takes the instant, computes the Sun, draws the day/night map over the
+    // universal-time month's base map into Images/current.png beside the
+    // bundle, stores the shadow level in the configuration, and returns the
+    // instant as "MM-dd-yyyy hh:mm:ss a zzz" in the default time zone. A
+    // month whose map cannot be loaded draws and saves nothing; the text is
+    // still returned and the configuration still written.
     std::string getCurrentComposite();
 
     // No range is enforced: negative levels and levels above 1 are kept as
@@ -88,8 +93,15 @@ public:
 
     const std::string& appath() const { return m_appath; }
 
+    // The base map of `month` (1..12) in the bundle, and the picture every
+    // request writes.
+    std::string baseMapPath(int32_t month) const;
+    std::string outputPath() const;
+
 private:
     std::string configurationPath() const;
+    // Draws and saves the composite; true when a picture was written.
+    bool drawComposite(int32_t month, platform::Point subsolar) const;
 
     std::string m_appath; // the plug-in's bundle directory; empty when none was registered
     float m_alphalevel = 0;

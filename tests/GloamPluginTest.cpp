@@ -4,8 +4,10 @@
 #include "platform/Bundle.h"
 #include "platform/Clock.h"
 #include "platform/Files.h"
+#include "platform/Image.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
+#include "umb/UMBImageOps.h"
 
 #include <cmath>
 #include <filesystem>
@@ -288,4 +290,102 @@ TEST_F(GloamPluginTest, TheBuiltModuleFindsItsBundleThroughItsOwnRegistry)
     EXPECT_FALSE(
         std::get<std::string>(plugin.invoke(GloamPlugin::kGetCurrentComposite, {})).empty());
     EXPECT_EQ(storedLevel(), 0.625);
+}
+
+namespace {
+
+// A base map of one colour, saved as the bundle's map of `month`.
+void writeBaseMap(const std::string& bundle, int month, double red, double blue)
+{
+    platform::Bitmap bitmap(36, 18);
+    for (int y = 0; y < 18; ++y)
+        for (int x = 0; x < 36; ++x)
+            bitmap.setColorAt(x, y, platform::Color::deviceRGB(red, 0, blue, 1));
+    fs::create_directories(bundle + "/Contents/Resources/worldimages");
+    // A PNG under the map's name: the loader goes by content, not by suffix.
+    ASSERT_TRUE(umb::UMBImageOps::saveImage(platform::Image(std::move(bitmap)),
+        bundle + "/Contents/Resources/worldimages/world_sm." + std::to_string(month) + ".jpg"));
+}
+
+} // namespace
+
+TEST_F(GloamPluginTest, RequestDrawsTheUniversalTimeMonthsMap)
+{
+    writeConfiguration("<dict><key>shadowlevel</key><real>0</real></dict>");
+    writeBaseMap(bundle(), 6, 1, 0); // June red
+    writeBaseMap(bundle(), 7, 0, 1); // July blue
+    fs::create_directories(m_dir / "Gloam.wdgt/Images");
+    const std::string current = m_dir / "Gloam.wdgt/Images/current.png";
+    GloamPlugin plugin;
+    EXPECT_EQ(plugin.baseMapPath(12), bundle() + "/Contents/Resources/worldimages/world_sm.12.jpg");
+    EXPECT_EQ(plugin.outputPath(), current);
+
+    plugin.getCurrentComposite();
+    std::optional<platform::Image> june = platform::Image::fromFile(current);
+    ASSERT_TRUE(june);
+    EXPECT_EQ(june->bitmap()->width(), 36);
+    EXPECT_EQ(june->bitmap()->pixelAt(5, 5)[0], 255);
+
+    // 02:00 UTC on 1 July is still 30 June in New York: the text shows the
+    // local date, the map is July's.
+    platform::setClockForTesting([] { return 1719799200.0; });
+    EXPECT_EQ(plugin.getCurrentComposite(), "06-30-2024 10:00:00 PM EDT");
+    std::optional<platform::Image> july = platform::Image::fromFile(current);
+    ASSERT_TRUE(july);
+    EXPECT_EQ(july->bitmap()->pixelAt(5, 5)[2], 255);
+    EXPECT_EQ(july->bitmap()->pixelAt(5, 5)[0], 0);
+}
+
+TEST_F(GloamPluginTest, WithoutTheMonthsMapNothingIsDrawnButTheRestHappens)
+{
+    writeConfiguration("<dict><key>shadowlevel</key><real>0.75</real></dict>");
+    writeBaseMap(bundle(), 7, 0, 1); // only July: June's map is missing
+    fs::create_directories(m_dir / "Gloam.wdgt/Images");
+    const std::string current = m_dir / "Gloam.wdgt/Images/current.png";
+    const std::string old = "an earlier picture";
+    ASSERT_TRUE(platform::writeFileAtomically(
+        current, std::span(reinterpret_cast<const uint8_t*>(old.data()), old.size())));
+    GloamPlugin plugin;
+    plugin.setShadowLevel(0.25f);
+    EXPECT_EQ(plugin.getCurrentComposite(), "06-15-2024 08:00:00 AM EDT");
+    EXPECT_EQ(storedLevel(), 0.25);
+    EXPECT_EQ(fs::file_size(current), old.size()); // the last picture stays
+
+    // No Images folder: the save fails quietly, the request goes on.
+    fs::remove_all(m_dir / "Gloam.wdgt/Images");
+    writeBaseMap(bundle(), 6, 1, 0);
+    plugin.setShadowLevel(0.5f);
+    EXPECT_EQ(plugin.getCurrentComposite(), "06-15-2024 08:00:00 AM EDT");
+    EXPECT_EQ(storedLevel(), 0.5);
+    EXPECT_FALSE(fs::exists(m_dir / "Gloam.wdgt/Images"));
+}
+
+TEST_F(GloamPluginTest, TheShippedPicturesMakeADayAndNightMap)
+{
+    const std::string resources = bundle() + "/Contents/Resources";
+    fs::copy(kShippedBundle + "/Contents/Resources", resources,
+        fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+    fs::create_directories(m_dir / "Gloam.wdgt/Images");
+    GloamPlugin plugin;
+    EXPECT_EQ(plugin.getShadowLevel(), 0.75f);
+    plugin.getCurrentComposite();
+    std::optional<platform::Image> map
+        = platform::Image::fromFile(m_dir / "Gloam.wdgt/Images/current.png");
+    ASSERT_TRUE(map);
+    const platform::Bitmap& b = *map->bitmap();
+    ASSERT_EQ(b.width(), 1024);
+    ASSERT_EQ(b.height(), 512);
+    // 12:00 UTC in June: the Sun stands near longitude 0, latitude 23.3.
+    // Compare the brightness of the ocean-and-land band at the equator on
+    // the day side (longitudes -60..60) and the night side (120..180).
+    auto brightness = [&](double lon0, double lon1) {
+        double sum = 0;
+        int n = 0;
+        for (int y = 230; y < 282; ++y)
+            for (int x = int((lon0 + 180) / 360 * 1024); x < int((lon1 + 180) / 360 * 1024);
+                 ++x, ++n)
+                sum += b.pixelAt(x, y)[0] + b.pixelAt(x, y)[1] + b.pixelAt(x, y)[2];
+        return sum / n;
+    };
+    EXPECT_GT(brightness(-60, 60), 3 * brightness(120, 180));
 }
