@@ -1,0 +1,269 @@
+#include "umb/UMBCompositeBuilder.h"
+
+#include <algorithm>
+#include <cstring>
+#include <system_error>
+
+#include "platform/Canvas.h"
+
+namespace umb {
+namespace {
+
+// The product of two 8-bit values over 255, rounded, as the drawing library
+// forms it for source-over on premultiplied pixels: the composite then holds
+// exactly the bytes that drawing each layer picture over it would leave.
+inline unsigned mul255(unsigned a, unsigned b)
+{
+    unsigned t = a * b + 0x80;
+    return (t + (t >> 8)) >> 8;
+}
+
+// Source-over of one premultiplied RGBA pixel `s` onto `d` (`Samples` bytes;
+// an RGB pixel is opaque and stays so).
+template<int Samples> inline void over(uint8_t* d, const uint8_t* s)
+{
+    const unsigned keep = 255u - s[3];
+    for (int c = 0; c < 3; ++c)
+        d[c] = uint8_t(std::min(255u, s[c] + mul255(d[c], keep)));
+    if constexpr (Samples == 4)
+        d[3] = uint8_t(std::min(255u, s[3] + mul255(d[3], keep)));
+}
+
+// Every byte of a stretch keeps `keep` / 255 of itself: a loop the compiler
+// turns into vector code.
+void keepOfEach(uint8_t* bytes, size_t count, unsigned keep)
+{
+    for (size_t i = 0; i < count; ++i)
+        bytes[i] = uint8_t(mul255(bytes[i], keep));
+}
+
+// The shade over one opaque row: the night side is long runs of one opacity,
+// each darkened as one stretch of bytes; only the ramps at the terminator go
+// pixel by pixel.
+void shadeOpaqueRow(uint8_t* pixels, const uint8_t* shade, size_t width)
+{
+    for (size_t x = 0; x < width;) {
+        const uint8_t k = shade[x];
+        size_t end = x + 1;
+        while (end + 8 <= width) {
+            uint64_t block;
+            std::memcpy(&block, shade + end, 8);
+            if (block != k * 0x0101010101010101ull)
+                break;
+            end += 8;
+        }
+        while (end < width && shade[end] == k)
+            ++end;
+        if (k != 0)
+            keepOfEach(pixels + 3 * x, 3 * (end - x), 255u - k);
+        x = end;
+    }
+}
+
+// The black shade at opacity k over one pixel: black adds nothing, so the
+// colour only keeps 255 - k of itself.
+template<int Samples> void shadeRows(uint8_t* pixels, const uint8_t* shade, size_t count)
+{
+    for (size_t i = 0; i < count; ++i, pixels += Samples) {
+        const unsigned k = shade[i];
+        if (k == 0)
+            continue;
+        const unsigned keep = 255u - k;
+        pixels[0] = uint8_t(mul255(pixels[0], keep));
+        pixels[1] = uint8_t(mul255(pixels[1], keep));
+        pixels[2] = uint8_t(mul255(pixels[2], keep));
+        if constexpr (Samples == 4)
+            pixels[3] = uint8_t(k + mul255(pixels[3], keep));
+    }
+}
+
+// The lights picture's row over the night pixels of one row. A transparent
+// lights pixel changes nothing and is skipped.
+template<int Samples, int LightSamples>
+void lightsRow(uint8_t* out, const uint8_t* lights, const uint8_t* night, int count)
+{
+    for (int x = 0; x < count; ++x) {
+        if (!night[x])
+            continue;
+        const uint8_t* l = lights + size_t(x) * LightSamples;
+        uint8_t* d = out + size_t(x) * Samples;
+        if constexpr (LightSamples == 3) {
+            d[0] = l[0], d[1] = l[1], d[2] = l[2];
+            if constexpr (Samples == 4)
+                d[3] = 255;
+        } else {
+            if ((l[0] | l[1] | l[2] | l[3]) == 0)
+                continue;
+            over<Samples>(d, l);
+        }
+    }
+}
+
+// The shade's alpha sample for an opacity, set exactly as the terminator
+// layer sets its night pixels: through the bitmap's colour setter.
+uint8_t shadeSample(float alpha)
+{
+    platform::Bitmap one(1, 1);
+    one.setColorAt(0, 0, platform::Color::deviceRGB(0, 0, 0, double(alpha)));
+    return one.data()[3];
+}
+
+} // namespace
+
+bool UMBCompositeBuilder::endsWithPng(const std::string& path)
+{
+    return path.size() >= 4 && path.compare(path.size() - 4, 4, ".png") == 0;
+}
+
+std::optional<platform::Bitmap> UMBCompositeBuilder::baseOf(
+    const platform::Image& base, platform::Image* takeable, int width, int height)
+{
+    const platform::Bitmap* bitmap = base.bitmap();
+    if (bitmap && !base.isFlipped() && bitmap->width() == width && bitmap->height() == height
+        && base.size() == platform::Size {double(width), double(height)}) {
+        // Drawn one to one onto a transparent canvas, a picture of the map's
+        // own size leaves its own pixels.
+        if (takeable)
+            return std::move(*takeable->bitmap());
+        return bitmap->clone();
+    }
+    // Any other base is drawn as the composite draws it: stretched over the
+    // whole map, upright, with the best interpolation.
+    platform::Image canvasImage(platform::Size {double(width), double(height)});
+    if (!canvasImage.bitmap())
+        return std::nullopt;
+    {
+        platform::Canvas canvas(canvasImage, false);
+        canvas.setInterpolation(platform::Interpolation::High);
+        canvas.drawImage(base, platform::Rect {{0, 0}, {double(width), double(height)}}, {},
+            platform::CompositeOp::SourceOver, 1.0);
+    }
+    return std::move(*canvasImage.bitmap());
+}
+
+void UMBCompositeBuilder::drawShade(platform::Bitmap& out, const Settings& settings)
+{
+    const size_t w = size_t(settings.width), h = size_t(settings.height);
+    const uint8_t a = shadeSample(settings.alpha);
+    if (a == 0)
+        return; // a transparent shade blurs to transparent
+    shade_.resize(w * h);
+    for (size_t y = 0; y < h; ++y) {
+        const uint8_t* night = mask_.row(int(y));
+        uint8_t* row = shade_.data() + y * w;
+        for (size_t x = 0; x < w; ++x)
+            row[x] = night[x] & a;
+    }
+    blur_.boxBlurPlane(shade_, settings.width, settings.height, settings.blurdepth);
+    if (out.hasAlpha()) {
+        shadeRows<4>(out.data(), shade_.data(), w * h);
+    } else {
+        for (size_t y = 0; y < h; ++y)
+            shadeOpaqueRow(out.data() + y * w * 3, shade_.data() + y * w, w);
+    }
+}
+
+void UMBCompositeBuilder::drawLights(platform::Bitmap& out, const platform::Bitmap& lights)
+{
+    // The lights picture is read at the map's own pixel coordinates; where it
+    // has no pixel the layer stays transparent.
+    const int w = std::min(out.width(), lights.width());
+    const int h = std::min(out.height(), lights.height());
+    for (int y = 0; y < h; ++y) {
+        if (mask_.nightCount(y) == 0)
+            continue;
+        uint8_t* row = out.pixelAt(0, y);
+        const uint8_t* light = lights.pixelAt(0, y);
+        const uint8_t* night = mask_.row(y);
+        if (out.hasAlpha()) {
+            if (lights.hasAlpha())
+                lightsRow<4, 4>(row, light, night, w);
+            else
+                lightsRow<4, 3>(row, light, night, w);
+        } else {
+            if (lights.hasAlpha())
+                lightsRow<3, 4>(row, light, night, w);
+            else
+                lightsRow<3, 3>(row, light, night, w);
+        }
+    }
+}
+
+void UMBCompositeBuilder::drawSun(
+    platform::Bitmap& out, const platform::Image& sun, platform::Point at)
+{
+    const platform::Size size = sun.size();
+    if (!(size.width > 0) || !(size.height > 0))
+        return;
+    // The sun picture drawn, as its layer draws it, into a small transparent
+    // picture around its place instead of one of the map's size: shifted by
+    // whole pixels, every pixel samples the picture at the same positions.
+    // Two pixels of margin hold whatever the filter spreads past its edges.
+    const double left = at.x - size.width * 0.5, top = at.y - size.height * 0.5;
+    if (!std::isfinite(left) || !std::isfinite(top))
+        return;
+    const double x0 = std::floor(left) - 2, y0 = std::floor(top) - 2;
+    const double x1 = std::ceil(left + size.width) + 2, y1 = std::ceil(top + size.height) + 2;
+    if (x1 <= 0 || y1 <= 0 || x0 >= out.width() || y0 >= out.height())
+        return;
+    platform::Image patch(platform::Size {x1 - x0, y1 - y0});
+    if (!patch.bitmap())
+        return;
+    {
+        platform::Canvas canvas(patch, true);
+        canvas.setInterpolation(platform::Interpolation::High);
+        canvas.drawImage(sun, platform::Rect {{left - x0, top - y0}, size}, {},
+            platform::CompositeOp::SourceOver, 1.0);
+    }
+    const platform::Bitmap& drawn = *patch.bitmap();
+    const int ox = int(x0), oy = int(y0);
+    for (int j = std::max(0, -oy); j < drawn.height() && oy + j < out.height(); ++j) {
+        for (int i = std::max(0, -ox); i < drawn.width() && ox + i < out.width(); ++i) {
+            const uint8_t* s = drawn.pixelAt(i, j);
+            if (s[3] == 0 && (s[0] | s[1] | s[2]) == 0)
+                continue;
+            if (out.hasAlpha())
+                over<4>(out.pixelAt(ox + i, oy + j), s);
+            else
+                over<3>(out.pixelAt(ox + i, oy + j), s);
+        }
+    }
+}
+
+std::future<std::optional<platform::Image>> UMBCompositeBuilder::startLoading(
+    const Settings& settings)
+{
+    if (!settings.lightsPicture)
+        return {};
+    std::string path = *settings.lightsPicture;
+    auto load = [path] { return platform::Image::fromFile(path); };
+    try {
+        return std::async(std::launch::async, load);
+    } catch (const std::system_error&) {
+        // No thread to be had: decode it here, later, all the same.
+        return std::async(std::launch::deferred, load);
+    }
+}
+
+std::optional<platform::Bitmap> UMBCompositeBuilder::compose(const platform::Image& base,
+    platform::Image* takeable, const Settings& settings,
+    std::future<std::optional<platform::Image>>& lightsPicture)
+{
+    std::optional<platform::Bitmap> out = baseOf(base, takeable, settings.width, settings.height);
+    if (!out)
+        return std::nullopt;
+    drawShade(*out, settings);
+    if (lightsPicture.valid()) {
+        std::optional<platform::Image> lights = lightsPicture.get();
+        if (lights && lights->bitmap())
+            drawLights(*out, *lights->bitmap());
+    }
+    if (settings.sunPicture) {
+        std::optional<platform::Image> sun = platform::Image::fromFile(*settings.sunPicture);
+        if (sun && sun->bitmap())
+            drawSun(*out, *sun, settings.sunAt);
+    }
+    return out;
+}
+
+} // namespace umb

@@ -1,0 +1,105 @@
+// UMBCompositeBuilder: the day/night composite built in one bitmap, pixel for
+// pixel what stacking the base map, the night shade, the lights and the sun
+// layer pictures with source-over gives, without making those pictures. Owns
+// its night mask, shade plane and row buffers, which it keeps between calls
+// so that a renderer drawing again allocates nothing new but the result.
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <future>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/Bitmap.h"
+#include "platform/Geometry.h"
+#include "platform/Image.h"
+#include "umb/UMBBoxBlur.h"
+#include "umb/UMBNightMask.h"
+
+namespace umb {
+
+class UMBCompositeBuilder {
+public:
+    // What a renderer's settings say about the composite, taken by build().
+    struct Settings {
+        int width = 0, height = 0; // the map's size, truncated
+        float alpha = 0; // the shade's opacity
+        int32_t blurdepth = 0;
+        std::optional<std::string> lightsPicture; // a ".png" lights source, or none
+        std::optional<std::string> sunPicture;
+        platform::Point sunAt; // where the sun picture is centred, pixels
+    };
+
+    // The composite of `base` for the renderer's settings, or none when the
+    // settings ask for something only the layer pictures do (surfaces drawn
+    // the other way up, a lights-point file, an empty map); the caller then
+    // stacks the layers. An opaque base gives an RGB bitmap, since every
+    // layer is drawn over it and its alpha stays 255; otherwise RGBA.
+    template<class Renderer>
+    std::optional<platform::Bitmap> build(
+        const Renderer& renderer, const platform::Image& base, platform::Point subsolar)
+    {
+        return build(renderer, base, nullptr, subsolar);
+    }
+    // The same, drawing into the base's own bitmap when it is already the
+    // map's size (the caller gives the picture up), which saves a copy of the
+    // largest bitmap of all.
+    template<class Renderer>
+    std::optional<platform::Bitmap> build(
+        const Renderer& renderer, platform::Image&& base, platform::Point subsolar)
+    {
+        return build(renderer, base, &base, subsolar);
+    }
+
+private:
+    template<class Renderer>
+    std::optional<platform::Bitmap> build(const Renderer& renderer, const platform::Image& base,
+        platform::Image* takeable, platform::Point subsolar)
+    {
+        if (!renderer.flipped())
+            return std::nullopt;
+        Settings settings;
+        settings.width = int(renderer.mapwidth());
+        settings.height = int(renderer.mapheight());
+        if (settings.width <= 0 || settings.height <= 0
+            || float(settings.width) != renderer.mapwidth()
+            || float(settings.height) != renderer.mapheight())
+            return std::nullopt;
+        const std::optional<std::string>& lights = renderer.lightsimgpath();
+        if (lights) {
+            if (!endsWithPng(*lights))
+                return std::nullopt;
+            settings.lightsPicture = lights;
+        }
+        settings.alpha = renderer.alpha();
+        settings.blurdepth = renderer.blurdepth();
+        settings.sunPicture = renderer.sunimgpath();
+        settings.sunAt = renderer.geographicToPhysical(float(subsolar.x), float(subsolar.y));
+        // The lights picture is decoded on a second core meanwhile.
+        std::future<std::optional<platform::Image>> lightsPicture = startLoading(settings);
+        mask_.compute(renderer, subsolar, settings.width, settings.height);
+        return compose(base, takeable, settings, lightsPicture);
+    }
+
+    static bool endsWithPng(const std::string& path);
+    static std::future<std::optional<platform::Image>> startLoading(const Settings& settings);
+    // Everything after the mask: the base in the result bitmap, then the
+    // shade, the lights and the sun over it.
+    std::optional<platform::Bitmap> compose(const platform::Image& base, platform::Image* takeable,
+        const Settings& settings, std::future<std::optional<platform::Image>>& lightsPicture);
+    // The base as the composite's first layer leaves it; `takeable` (the base
+    // itself, or null) may give up its bitmap for it.
+    std::optional<platform::Bitmap> baseOf(
+        const platform::Image& base, platform::Image* takeable, int width, int height);
+    void drawShade(platform::Bitmap& out, const Settings& settings);
+    void drawLights(platform::Bitmap& out, const platform::Bitmap& lights);
+    void drawSun(platform::Bitmap& out, const platform::Image& sun, platform::Point at);
+
+    UMBNightMask mask_;
+    UMBBoxBlur blur_;
+    std::vector<uint8_t> shade_;
+};
+
+} // namespace umb
