@@ -100,7 +100,8 @@ bool GloamPlugin::drawComposite(int32_t month, platform::Point subsolar) const
     renderer.setAlpha(m_alphalevel);
     renderer.setSunimgpath(m_appath + "/Contents/Resources/worldimages/sun.png");
     renderer.setLightsimgpath(m_appath + "/Contents/Resources/worldimages/earth_lights_sm.png");
-    platform::Image composite = renderer.drawCompositeImage(*base, subsolar);
+    // The base is not needed afterwards: the composite is drawn into it.
+    platform::Image composite = renderer.drawCompositeImage(std::move(*base), subsolar);
     // The page only ever sees a whole picture: the file is replaced at once.
     return umb::UMBImageOps::saveImage(composite, outputPath());
 }

@@ -99,15 +99,6 @@ void lightsRow(uint8_t* out, const uint8_t* lights, const uint8_t* night, int co
     }
 }
 
-// The shade's alpha sample for an opacity, set exactly as the terminator
-// layer sets its night pixels: through the bitmap's colour setter.
-uint8_t shadeSample(float alpha)
-{
-    platform::Bitmap one(1, 1);
-    one.setColorAt(0, 0, platform::Color::deviceRGB(0, 0, 0, double(alpha)));
-    return one.data()[3];
-}
-
 } // namespace
 
 bool UMBCompositeBuilder::endsWithPng(const std::string& path)
@@ -144,7 +135,7 @@ std::optional<platform::Bitmap> UMBCompositeBuilder::baseOf(
 void UMBCompositeBuilder::drawShade(platform::Bitmap& out, const Settings& settings)
 {
     const size_t w = size_t(settings.width), h = size_t(settings.height);
-    const uint8_t a = shadeSample(settings.alpha);
+    const uint8_t a = settings.shade;
     if (a == 0)
         return; // a transparent shade blurs to transparent
     shade_.resize(w * h);

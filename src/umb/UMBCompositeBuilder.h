@@ -25,7 +25,7 @@ public:
     // What a renderer's settings say about the composite, taken by build().
     struct Settings {
         int width = 0, height = 0; // the map's size, truncated
-        float alpha = 0; // the shade's opacity
+        uint8_t shade = 0; // the night shade's alpha sample
         int32_t blurdepth = 0;
         std::optional<std::string> lightsPicture; // a ".png" lights source, or none
         std::optional<std::string> sunPicture;
@@ -35,45 +35,46 @@ public:
     // The composite of `base` for the renderer's settings, or none when the
     // settings ask for something only the layer pictures do (surfaces drawn
     // the other way up, a lights-point file, an empty map); the caller then
-    // stacks the layers. An opaque base gives an RGB bitmap, since every
+    // stacks the layers. `shade` is the alpha sample the terminator layer
+    // gives its night pixels. An opaque base gives an RGB bitmap, since every
     // layer is drawn over it and its alpha stays 255; otherwise RGBA.
     template<class Renderer>
-    std::optional<platform::Bitmap> build(
-        const Renderer& renderer, const platform::Image& base, platform::Point subsolar)
+    std::optional<platform::Bitmap> build(const Renderer& renderer, const platform::Image& base,
+        platform::Point subsolar, uint8_t shade)
     {
-        return build(renderer, base, nullptr, subsolar);
+        return build(renderer, base, nullptr, subsolar, shade);
     }
     // The same, drawing into the base's own bitmap when it is already the
     // map's size (the caller gives the picture up), which saves a copy of the
     // largest bitmap of all.
     template<class Renderer>
     std::optional<platform::Bitmap> build(
-        const Renderer& renderer, platform::Image&& base, platform::Point subsolar)
+        const Renderer& renderer, platform::Image&& base, platform::Point subsolar, uint8_t shade)
     {
-        return build(renderer, base, &base, subsolar);
+        return build(renderer, base, &base, subsolar, shade);
     }
 
 private:
     template<class Renderer>
     std::optional<platform::Bitmap> build(const Renderer& renderer, const platform::Image& base,
-        platform::Image* takeable, platform::Point subsolar)
+        platform::Image* takeable, platform::Point subsolar, uint8_t shade)
     {
-        if (!renderer.flipped())
+        // Whole sizes of a bitmap's reach only; fractional, huge or
+        // nonsensical ones are the layers' to deal with.
+        const float w = renderer.mapwidth(), h = renderer.mapheight();
+        if (!renderer.flipped() || !(w >= 1.0f && w <= float(1 << 20))
+            || !(h >= 1.0f && h <= float(1 << 20)) || w != std::floor(w) || h != std::floor(h))
             return std::nullopt;
         Settings settings;
-        settings.width = int(renderer.mapwidth());
-        settings.height = int(renderer.mapheight());
-        if (settings.width <= 0 || settings.height <= 0
-            || float(settings.width) != renderer.mapwidth()
-            || float(settings.height) != renderer.mapheight())
-            return std::nullopt;
+        settings.width = int(w);
+        settings.height = int(h);
         const std::optional<std::string>& lights = renderer.lightsimgpath();
         if (lights) {
             if (!endsWithPng(*lights))
                 return std::nullopt;
             settings.lightsPicture = lights;
         }
-        settings.alpha = renderer.alpha();
+        settings.shade = shade;
         settings.blurdepth = renderer.blurdepth();
         settings.sunPicture = renderer.sunimgpath();
         settings.sunAt = renderer.geographicToPhysical(float(subsolar.x), float(subsolar.y));

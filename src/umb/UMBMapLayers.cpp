@@ -6,6 +6,7 @@
 
 #include "platform/Canvas.h"
 #include "platform/Path.h"
+#include "umb/UMBCompositeBuilder.h"
 #include "umb/UMBDataBuffer.h"
 #include "umb/UMBDefines.h"
 #include "umb/UMBImageOps.h"
@@ -188,6 +189,28 @@ platform::Image UMBMapRenderer<Projection>::drawGridLayer(int32_t lonStep, int32
 
 template<class Projection>
 platform::Image UMBMapRenderer<Projection>::drawCompositeImage(
+    const platform::Image& base, platform::Point subsolar)
+{
+    UMBCompositeBuilder builder;
+    if (std::optional<platform::Bitmap> built
+        = builder.build(projection(), base, subsolar, shadeAlpha(alpha_)))
+        return platform::Image(std::move(*built));
+    return drawCompositeImageFromLayers(base, subsolar);
+}
+
+template<class Projection>
+platform::Image UMBMapRenderer<Projection>::drawCompositeImage(
+    platform::Image&& base, platform::Point subsolar)
+{
+    UMBCompositeBuilder builder;
+    if (std::optional<platform::Bitmap> built
+        = builder.build(projection(), std::move(base), subsolar, shadeAlpha(alpha_)))
+        return platform::Image(std::move(*built));
+    return drawCompositeImageFromLayers(base, subsolar);
+}
+
+template<class Projection>
+platform::Image UMBMapRenderer<Projection>::drawCompositeImageFromLayers(
     const platform::Image& base, platform::Point subsolar)
 {
     platform::Image composite(platform::Size {double(layerWidth()), double(layerHeight())});

@@ -73,8 +73,17 @@ public:
     platform::Image drawGridLayer(int32_t lonStep, int32_t latStep) const;
 
     // The base map stretched over the whole canvas, the night shade, the
-    // lights and the sun over it, source-over each.
+    // lights and the sun over it, source-over each. Built in one bitmap
+    // without the layer pictures wherever the settings allow (the same
+    // pixels as drawCompositeImageFromLayers); an opaque base then gives an
+    // RGB picture. Given the base to keep, it draws into the base's own
+    // bitmap when that is of the map's size.
     platform::Image drawCompositeImage(const platform::Image& base, platform::Point subsolar);
+    platform::Image drawCompositeImage(platform::Image&& base, platform::Point subsolar);
+    // The same composite the straightforward way: each layer made as a
+    // picture and drawn over the canvas in turn. The reference for the above.
+    platform::Image drawCompositeImageFromLayers(
+        const platform::Image& base, platform::Point subsolar);
     // Re-centres `picture` on `origin` by moving its pixels with wrap-around
     // both ways, and makes `origin` the map origin for every later layer. An
     // origin of exactly (0, 0) returns the picture as it is and keeps the map
