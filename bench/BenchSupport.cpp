@@ -42,11 +42,9 @@ const platform::Bitmap& worldMap()
     return map;
 }
 
-platform::Bitmap worldMapAt(int width, int height)
+platform::Bitmap stretched(const platform::Bitmap& bitmap, int width, int height)
 {
-    if (width == worldMap().width() && height == worldMap().height())
-        return worldMap().clone();
-    platform::Image source(worldMap().clone());
+    platform::Image source(bitmap.clone());
     platform::Image target(platform::Size {double(width), double(height)});
     {
         platform::Canvas canvas(target);
@@ -55,6 +53,13 @@ platform::Bitmap worldMapAt(int width, int height)
             platform::CompositeOp::Copy, 1.0);
     }
     return std::move(*target.bitmap());
+}
+
+platform::Bitmap worldMapAt(int width, int height)
+{
+    if (width == worldMap().width() && height == worldMap().height())
+        return worldMap().clone();
+    return stretched(worldMap(), width, height);
 }
 
 const std::string& scratchDir()

@@ -21,6 +21,8 @@ const platform::Bitmap& worldMap();
 // RGBA bitmap: a stand-in for a larger base map (smoother than a real photo
 // of that size, so it deflates somewhat better).
 platform::Bitmap worldMapAt(int width, int height);
+// Any bitmap stretched the same way, as RGBA.
+platform::Bitmap stretched(const platform::Bitmap& bitmap, int width, int height);
 // A folder of its own under the system's temporary folder, for files that
 // benchmarks write; removed with everything in it when the run ends.
 const std::string& scratchDir();

@@ -40,11 +40,10 @@ const Pictures& picturesAt(int w, int h)
         p.base = bench::scratchDir() + "/world-" + size + ".jpg";
         p.lights = bench::scratchDir() + "/lights-" + size + ".png";
         platform::writeFileAtomically(p.base, *platform::encodeJpeg(bench::worldMapAt(w, h), 90));
-        auto lights = platform::Image::fromFile(bench::resourcePath("earth_lights_sm.png"));
-        umb::UMBEquirectangular scaler {float(w), float(h)};
-        scaler.setAlpha(0);
-        platform::Image stretched = scaler.drawCompositeImageFromLayers(*lights, {0, 0});
-        platform::writeFileAtomically(p.lights, *platform::encodePng(*stretched.bitmap()));
+        auto lights
+            = platform::decodeImage(bench::readFile(bench::resourcePath("earth_lights_sm.png")));
+        platform::writeFileAtomically(
+            p.lights, *platform::encodePng(bench::stretched(*lights, w, h)));
     }
     return made.emplace(std::pair {w, h}, p).first->second;
 }
