@@ -1,0 +1,80 @@
+#include "cli/OptionValues.h"
+
+#include "cli/Command.h"
+#include "umb/UMBUtilities.h"
+
+#include <cmath>
+#include <cstdio>
+
+namespace cli {
+
+namespace {
+
+std::string shortNumber(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+std::string_view trimmedSpaces(std::string_view text)
+{
+    while (!text.empty() && (text.front() == ' ' || text.front() == '\t'))
+        text.remove_prefix(1);
+    while (!text.empty() && (text.back() == ' ' || text.back() == '\t'))
+        text.remove_suffix(1);
+    return text;
+}
+
+} // namespace
+
+double numberInRange(
+    const std::string& option, std::string_view text, const char* what, double low, double high)
+{
+    if (!umb::isNumber(text))
+        throw UsageError(option + ": '" + std::string(text) + "' is not a number; give " + what
+            + " as a plain decimal such as -12.5");
+    const double value = umb::parseNumber(text);
+    if (!(value >= low && value <= high))
+        throw UsageError(option + ": " + std::string(trimmedSpaces(text)) + " is out of range; "
+            + what + " lies from " + shortNumber(low) + " to " + shortNumber(high));
+    return value;
+}
+
+std::vector<std::string> splitValues(const std::string& option, std::string_view text,
+    char separator, size_t count, const char* shape)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (true) {
+        size_t at = text.find(separator, start);
+        parts.emplace_back(trimmedSpaces(text.substr(start, at - start)));
+        if (at == std::string_view::npos)
+            break;
+        start = at + 1;
+    }
+    if (parts.size() != count)
+        throw UsageError(option + ": '" + std::string(text) + "' is not " + shape);
+    return parts;
+}
+
+int wholeInRange(
+    const std::string& option, std::string_view text, const char* what, int low, int high)
+{
+    text = trimmedSpaces(text);
+    bool digits = !text.empty();
+    for (char c : text)
+        digits = digits && c >= '0' && c <= '9';
+    if (!digits)
+        throw UsageError(option + ": '" + std::string(text) + "' is not a whole number; give "
+            + what + " in digits, such as " + std::to_string(high));
+    // More than nine digits cannot be in any range asked for here, and would
+    // not fit the conversion.
+    const long long value = text.size() > 9 ? (long long)high + 1 : std::stoll(std::string(text));
+    if (value < low || value > high)
+        throw UsageError(option + ": " + std::string(text) + " is out of range; " + what
+            + " lies from " + std::to_string(low) + " to " + std::to_string(high));
+    return int(value);
+}
+
+} // namespace cli
