@@ -180,6 +180,23 @@ void UMBCompositeBuilder::drawLights(platform::Bitmap& out, const platform::Bitm
     }
 }
 
+void UMBCompositeBuilder::drawLayer(platform::Bitmap& out, const platform::Bitmap& layer)
+{
+    const int w = std::min(out.width(), layer.width());
+    const int h = std::min(out.height(), layer.height());
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const uint8_t* s = layer.pixelAt(x, y);
+            if ((s[0] | s[1] | s[2] | s[3]) == 0)
+                continue;
+            if (out.hasAlpha())
+                over<4>(out.pixelAt(x, y), s);
+            else
+                over<3>(out.pixelAt(x, y), s);
+        }
+    }
+}
+
 void UMBCompositeBuilder::drawSun(
     platform::Bitmap& out, const platform::Image& sun, platform::Point at)
 {
@@ -238,7 +255,8 @@ std::future<std::optional<platform::Image>> UMBCompositeBuilder::startLoading(
 
 std::optional<platform::Bitmap> UMBCompositeBuilder::compose(const platform::Image& base,
     platform::Image* takeable, const Settings& settings,
-    std::future<std::optional<platform::Image>>& lightsPicture)
+    std::future<std::optional<platform::Image>>& lightsPicture,
+    const std::optional<platform::Image>& lightsLayer)
 {
     std::optional<platform::Bitmap> out = baseOf(base, takeable, settings.width, settings.height);
     if (!out)
@@ -249,6 +267,8 @@ std::optional<platform::Bitmap> UMBCompositeBuilder::compose(const platform::Ima
         if (lights && lights->bitmap())
             drawLights(*out, *lights->bitmap());
     }
+    if (lightsLayer && lightsLayer->bitmap())
+        drawLayer(*out, *lightsLayer->bitmap());
     if (settings.sunPicture) {
         std::optional<platform::Image> sun = platform::Image::fromFile(*settings.sunPicture);
         if (sun && sun->bitmap())

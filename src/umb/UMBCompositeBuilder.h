@@ -34,7 +34,7 @@ public:
 
     // The composite of `base` for the renderer's settings, or none when the
     // settings ask for something only the layer pictures do (surfaces drawn
-    // the other way up, a lights-point file, an empty map); the caller then
+    // the other way up, a map of no or fractional size); the caller then
     // stacks the layers. `shade` is the alpha sample the terminator layer
     // gives its night pixels. An opaque base gives an RGB bitmap, since every
     // layer is drawn over it and its alpha stays 255; otherwise RGBA.
@@ -68,12 +68,14 @@ private:
         Settings settings;
         settings.width = int(w);
         settings.height = int(h);
+        // A lights-point file holds few points: its layer, made the layer's
+        // own way, costs little and is laid over like the picture's lights.
         const std::optional<std::string>& lights = renderer.lightsimgpath();
-        if (lights) {
-            if (!endsWithPng(*lights))
-                return std::nullopt;
+        std::optional<platform::Image> lightsLayer;
+        if (lights && endsWithPng(*lights))
             settings.lightsPicture = lights;
-        }
+        else if (lights)
+            lightsLayer = renderer.drawLightsLayer(subsolar);
         settings.shade = shade;
         settings.blurdepth = renderer.blurdepth();
         settings.sunPicture = renderer.sunimgpath();
@@ -81,7 +83,7 @@ private:
         // The lights picture is decoded on a second core meanwhile.
         std::future<std::optional<platform::Image>> lightsPicture = startLoading(settings);
         mask_.compute(renderer, subsolar, settings.width, settings.height);
-        return compose(base, takeable, settings, lightsPicture);
+        return compose(base, takeable, settings, lightsPicture, lightsLayer);
     }
 
     static bool endsWithPng(const std::string& path);
@@ -89,13 +91,16 @@ private:
     // Everything after the mask: the base in the result bitmap, then the
     // shade, the lights and the sun over it.
     std::optional<platform::Bitmap> compose(const platform::Image& base, platform::Image* takeable,
-        const Settings& settings, std::future<std::optional<platform::Image>>& lightsPicture);
+        const Settings& settings, std::future<std::optional<platform::Image>>& lightsPicture,
+        const std::optional<platform::Image>& lightsLayer);
     // The base as the composite's first layer leaves it; `takeable` (the base
     // itself, or null) may give up its bitmap for it.
     std::optional<platform::Bitmap> baseOf(
         const platform::Image& base, platform::Image* takeable, int width, int height);
     void drawShade(platform::Bitmap& out, const Settings& settings);
     void drawLights(platform::Bitmap& out, const platform::Bitmap& lights);
+    // A whole layer of the map's size over the composite.
+    static void drawLayer(platform::Bitmap& out, const platform::Bitmap& layer);
     void drawSun(platform::Bitmap& out, const platform::Image& sun, platform::Point at);
 
     UMBNightMask mask_;

@@ -165,8 +165,8 @@ TEST(UMBCompositeBuilderTest, SamePixelsAsTheLayersForEverySetting)
     r.setSunimgpath(std::nullopt);
     r.setLightsimgpath(std::nullopt);
     expectSame(r, base, sun, "no sun and lights paths");
-    // Forms the one-bitmap path leaves to the layers still come out alike:
-    // a lights-point file, surfaces drawn the other way up, a fractional size.
+    // A lights-point file's layer laid over the one bitmap; then the forms
+    // left to the layers: surfaces drawn the other way up, a fractional size.
     {
         std::ofstream points(dir / "lights.bin", std::ios::binary);
         const int32_t colour = int32_t(0xFFFFC040u);
