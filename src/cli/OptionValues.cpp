@@ -33,7 +33,7 @@ double numberInRange(
 {
     if (!umb::isNumber(text))
         throw UsageError(option + ": '" + std::string(text) + "' is not a number; give " + what
-            + " as a plain decimal such as -12.5");
+            + " as a plain decimal (digits and '.', no exponent)");
     const double value = umb::parseNumber(text);
     if (!(value >= low && value <= high))
         throw UsageError(option + ": " + std::string(trimmedSpaces(text)) + " is out of range; "
@@ -67,7 +67,7 @@ int wholeInRange(
         digits = digits && c >= '0' && c <= '9';
     if (!digits)
         throw UsageError(option + ": '" + std::string(text) + "' is not a whole number; give "
-            + what + " in digits, such as " + std::to_string(high));
+            + what + " in digits");
     // More than nine digits cannot be in any range asked for here, and would
     // not fit the conversion.
     const long long value = text.size() > 9 ? (long long)high + 1 : std::stoll(std::string(text));

@@ -1,0 +1,420 @@
+// gloam render: the day/night map of any instant as a PNG file, for
+// wallpapers and scripts: the widget's pictures or the caller's, either
+// projection, any size, any centre, with a graticule on request.
+#include "cli/Command.h"
+#include "cli/OptionValues.h"
+#include "cli/RenderPictures.h"
+#include "cli/TimeArg.h"
+#include "cli/WidgetLocation.h"
+
+#include "GloamPlugin.h"
+#include "host/WidgetInfo.h"
+#include "platform/Canvas.h"
+#include "platform/Files.h"
+#include "platform/PropertyList.h"
+#include "umb/UMBEquirectangular.h"
+#include "umb/UMBImageOps.h"
+#include "umb/UMBMillerCylindrical.h"
+#include "umb/UMBSun.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <filesystem>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kLargestSide = 16384;
+// The whole world in Miller's projection is about 1000 : 734.
+constexpr double kMillerShape = 734.0 / 1000.0;
+constexpr float kLevelWithoutConfiguration = 0.75f;
+
+struct RenderOptions {
+    std::string time = "now";
+    std::optional<std::string> widget, projection, size, shadow, center, grid, base, lights, sun,
+        blur;
+    std::string output;
+};
+
+// Everything the command line asks for, checked, before anything is drawn.
+struct Request {
+    double millis = 0;
+    bool miller = false;
+    std::optional<std::pair<int, int>> size;
+    std::optional<float> shadow;
+    std::optional<platform::Point> center;
+    std::optional<std::pair<int, int>> grid;
+    int blur = 6;
+    std::string output;
+};
+
+Request checked(const RenderOptions& o)
+{
+    Request r;
+    r.millis = cli::instantFromOption("--time", o.time);
+    if (o.projection) {
+        if (*o.projection == "miller")
+            r.miller = true;
+        else if (*o.projection != "equirectangular")
+            throw cli::UsageError("--projection: '" + *o.projection
+                + "' is not a projection; give equirectangular or miller");
+    }
+    if (o.size) {
+        std::string text = *o.size;
+        for (char& c : text)
+            c = c == 'X' ? 'x' : c;
+        auto parts = cli::splitValues("--size", text, 'x', 2, "WxH, such as 1024x512");
+        r.size = {cli::wholeInRange("--size", parts[0], "a width", 1, kLargestSide),
+            cli::wholeInRange("--size", parts[1], "a height", 1, kLargestSide)};
+    }
+    if (o.shadow) {
+        // Any finite level is the renderer's to take; it clamps the shade.
+        double level = cli::numberInRange("--shadow", *o.shadow, "the shadow level",
+            -std::numeric_limits<double>::max(), std::numeric_limits<double>::max());
+        if (!std::isfinite(float(level)))
+            throw cli::UsageError("--shadow: " + *o.shadow + " is too large for a level; "
+                + "0 draws no shade, 1 a black night side");
+        r.shadow = float(level);
+    }
+    if (o.center) {
+        auto parts = cli::splitValues("--center", *o.center, ',', 2, "LON,LAT, such as 90,0");
+        r.center
+            = platform::Point {cli::numberInRange("--center", parts[0], "a longitude", -180, 180),
+                cli::numberInRange("--center", parts[1], "a latitude", -90, 90)};
+    }
+    if (o.grid) {
+        auto parts = cli::splitValues("--grid", *o.grid, ',', 2, "A,B, such as 30,30");
+        r.grid = {cli::wholeInRange("--grid", parts[0], "a longitude step", 1, 180),
+            cli::wholeInRange("--grid", parts[1], "a latitude step", 1, 180)};
+    }
+    if (o.blur)
+        r.blur = cli::wholeInRange("--blur", *o.blur, "a blur radius in pixels", 1, 1000);
+    if (o.output.empty())
+        throw cli::UsageError("-o: give the PNG file to write, such as -o map.png");
+    r.output = o.output;
+    return r;
+}
+
+// A picture the caller named, or one of the widget's.
+struct Source {
+    std::optional<std::string> path; // none: the layer is left out
+    bool given = false; // named on the command line
+};
+
+void requireFile(const std::string& option, const std::string& path)
+{
+    std::error_code error;
+    if (!fs::exists(path, error))
+        throw cli::UsageError(option + ": " + path + " does not exist");
+    if (!fs::is_regular_file(path, error))
+        throw cli::UsageError(option + ": " + path + " is not a file");
+    if (::access(path.c_str(), R_OK) != 0)
+        throw cli::UsageError(option + ": " + path + " cannot be read");
+}
+
+bool endsWithPng(const std::string& path)
+{
+    return path.size() >= 4 && path.compare(path.size() - 4, 4, ".png") == 0;
+}
+
+platform::Image pictureOrThrow(const std::string& option, const std::string& path)
+{
+    requireFile(option, path);
+    std::optional<platform::Image> picture = platform::Image::fromFile(path);
+    if (!picture || !picture->bitmap())
+        throw cli::UsageError(option + ": " + path + " is not a JPEG or PNG picture");
+    return std::move(*picture);
+}
+
+// The widget's plug-in bundle, for whatever the command line leaves to it.
+class WidgetResources {
+public:
+    explicit WidgetResources(const std::optional<std::string>& widget)
+        : given_(widget)
+    {
+        if (widget)
+            bundle(); // a folder named on the command line is checked at once
+    }
+
+    std::string worldImage(const std::string& name)
+    {
+        return bundle() + "/Contents/Resources/worldimages/" + name;
+    }
+
+    float shadowLevel()
+    {
+        auto configuration = platform::PropertyList::readDictionary(
+            platform::joinPath(bundle(), GloamPlugin::kConfigurationPath));
+        std::optional<double> level
+            = configuration ? configuration->number(GloamPlugin::kShadowLevelKey) : std::nullopt;
+        if (!level || !std::isfinite(float(*level)))
+            return kLevelWithoutConfiguration;
+        return float(*level);
+    }
+
+private:
+    const std::string& bundle()
+    {
+        if (bundle_)
+            return *bundle_;
+        const std::string dir = cli::resolveWidgetDir(given_);
+        host::WidgetInfo info;
+        try {
+            info = host::WidgetInfo::read(dir);
+        } catch (const host::WidgetError& e) {
+            throw cli::UsageError(std::string("--widget: ") + e.what());
+        }
+        if (!info.pluginBundle)
+            throw cli::UsageError("--widget: the widget in " + info.widgetDir + " has no plug-in");
+        bundle_ = *info.pluginBundle;
+        return *bundle_;
+    }
+
+    std::optional<std::string> given_;
+    std::optional<std::string> bundle_;
+};
+
+// A private folder for the lights picture when it has to be fitted to the
+// renderer first: the renderer reads its lights from a file.
+class ScratchFolder {
+public:
+    ScratchFolder()
+    {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/gloam-render-XXXXXX";
+        if (::mkdtemp(pattern.data()))
+            path_ = pattern;
+    }
+    ~ScratchFolder()
+    {
+        if (!path_.empty()) {
+            std::error_code error;
+            fs::remove_all(path_, error);
+        }
+    }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
+};
+
+void drawGrid(platform::Image& composite, const platform::Image& grid)
+{
+    // The layers are built top row first; a canvas the other way up lays
+    // them upright, as the composite itself does.
+    platform::Canvas canvas(composite);
+    canvas.drawImage(grid, platform::Rect {{0, 0}, composite.size()}, platform::Rect {},
+        platform::CompositeOp::SourceOver, 1.0);
+    canvas.end();
+}
+
+void saveOrThrow(const platform::Image& composite, const std::string& output)
+{
+    if (umb::UMBImageOps::saveImage(composite, output))
+        return;
+    std::error_code error;
+    fs::path folder = fs::path(output).parent_path();
+    if (folder.empty())
+        folder = ".";
+    std::string why = !fs::is_directory(folder, error) ? "its folder does not exist"
+        : fs::is_directory(output, error)              ? "it is a folder"
+                                                       : "the folder or the file is not writable";
+    throw std::runtime_error("cannot write " + output + ": " + why);
+}
+
+template<class Renderer>
+platform::Image drawMap(Renderer& renderer, const Request& request, platform::Image base,
+    const Source& lights, const Source& sun, float level, platform::Point subsolar)
+{
+    const int w = int(renderer.mapwidth()), h = int(renderer.mapheight());
+    renderer.setAlpha(level);
+    renderer.setBlurdepth(request.blur);
+    renderer.setSunimgpath(sun.path);
+
+    const bool lightsPicture = lights.path && endsWithPng(*lights.path);
+    const platform::Point center = request.center.value_or(platform::Point {});
+    const bool moved = center.x != 0.0 || center.y != 0.0;
+    std::optional<platform::Image> lightsFitted;
+
+    if constexpr (std::is_same_v<Renderer, umb::UMBMillerCylindrical>) {
+        // The bundled pictures are equirectangular: each Miller pixel takes
+        // the colour of the place the renderer puts there. With the centre
+        // set first, the pictures follow the same conversion as every layer,
+        // on every row (re-centring by whole rows would not: Miller's rows
+        // are not evenly spaced in latitude).
+        renderer.setMaporigin(center);
+        auto geographicOf
+            = [&renderer](float x, float y) { return renderer.physicalToGeographic(x, y); };
+        base = cli::reprojected(base, w, h, geographicOf);
+        if (lightsPicture)
+            lightsFitted
+                = cli::reprojected(pictureOrThrow("--lights", *lights.path), w, h, geographicOf);
+    } else {
+        const platform::Bitmap& pixels = *base.bitmap();
+        if (moved && (pixels.width() != w || pixels.height() != h))
+            base = cli::stretched(base, w, h);
+        if (lightsPicture) {
+            platform::Image picture = pictureOrThrow("--lights", *lights.path);
+            const platform::Bitmap& lp = *picture.bitmap();
+            // The lights are read pixel for pixel on the map's grid, so they
+            // are scaled to it first and stay on their cities.
+            if (lp.width() != w || lp.height() != h || moved)
+                lightsFitted = lp.width() == w && lp.height() == h ? std::move(picture)
+                                                                   : cli::stretched(picture, w, h);
+        }
+        if (moved) {
+            base = renderer.centerImage(std::move(base), center);
+            if (lightsFitted) {
+                // centerImage moves a picture only from the old origin.
+                renderer.setMaporigin({0, 0});
+                lightsFitted = renderer.centerImage(std::move(*lightsFitted), center);
+            }
+        }
+    }
+
+    ScratchFolder scratch;
+    if (lightsFitted) {
+        if (scratch.path().empty())
+            throw std::runtime_error("cannot make a temporary folder for the lights picture");
+        const std::string path = scratch.path() + "/lights.png";
+        if (!umb::UMBImageOps::saveImage(*lightsFitted, path))
+            throw std::runtime_error("cannot write the fitted lights picture to " + path);
+        renderer.setLightsimgpath(path);
+    } else {
+        renderer.setLightsimgpath(lights.path);
+    }
+
+    platform::Image composite = renderer.drawCompositeImage(std::move(base), subsolar);
+    if (request.grid)
+        drawGrid(composite, renderer.drawGridLayer(request.grid->first, request.grid->second));
+    return composite;
+}
+
+int render(const RenderOptions& options)
+{
+    const Request request = checked(options);
+    const umb::UMBDate date = cli::engineDateAt(request.millis);
+    const platform::Point subsolar = umb::UMBSun(date).getSubsolar();
+    WidgetResources widget(options.widget);
+
+    // The sources: what the command line names, else the widget's own.
+    auto source
+        = [&](const std::optional<std::string>& given, const char* option, const char* bundled) {
+              Source s;
+              if (given && *given == "none")
+                  return s;
+              s.given = given.has_value();
+              s.path = given ? *given : widget.worldImage(bundled);
+              if (s.given) {
+                  requireFile(option, *s.path);
+                  if (endsWithPng(*s.path) || std::string(option) == "--sun")
+                      pictureOrThrow(option, *s.path);
+              }
+              return s;
+          };
+    const Source lights = source(options.lights, "--lights", "earth_lights_sm.png");
+    const Source sun = source(options.sun, "--sun", "sun.png");
+
+    platform::Image base;
+    if (options.base) {
+        base = pictureOrThrow("--base", *options.base);
+    } else {
+        const std::string path
+            = widget.worldImage("world_sm." + std::to_string(date.Month()) + ".jpg");
+        std::optional<platform::Image> picture = platform::Image::fromFile(path);
+        if (!picture || !picture->bitmap())
+            throw std::runtime_error("the widget has no readable map for month "
+                + std::to_string(date.Month()) + " (" + path + "); name one with --base");
+        base = std::move(*picture);
+    }
+    const float level = request.shadow ? *request.shadow : widget.shadowLevel();
+
+    const platform::Bitmap& pixels = *base.bitmap();
+    int w = pixels.width(), h = pixels.height();
+    if (request.size) {
+        w = request.size->first;
+        h = request.size->second;
+    } else if (request.miller) {
+        h = std::max(1, int(std::lround(w * kMillerShape)));
+    }
+
+    platform::Image composite;
+    if (request.miller) {
+        umb::UMBMillerCylindrical renderer {float(w), float(h)};
+        composite = drawMap(renderer, request, std::move(base), lights, sun, level, subsolar);
+    } else {
+        umb::UMBEquirectangular renderer {float(w), float(h)};
+        composite = drawMap(renderer, request, std::move(base), lights, sun, level, subsolar);
+    }
+    saveOrThrow(composite, request.output);
+    return cli::kExitOk;
+}
+
+cli::Command::Registration registration {{
+    "render",
+    "Render the day/night map of an instant to a PNG file",
+    [](CLI::App& app) -> std::function<int()> {
+        auto o = std::make_shared<RenderOptions>();
+        app.add_option("-o,--output", o->output, "The PNG file to write (required)")
+            ->type_name("FILE");
+        app.add_option("--time", o->time,
+               "The instant, ISO 8601: 2024-06-20T20:51:00Z, 2024-06-20T22:51+02:00, "
+               "2024-06-20 (00:00 UTC) or now (the default)")
+            ->type_name("T");
+        app.add_option("--widget", o->widget,
+               "Widget whose pictures and shadow level are the defaults (default: the built "
+               "widget, else the installed one)")
+            ->type_name("DIR");
+        app.add_option("--projection", o->projection,
+               "equirectangular (the default) or miller; the pictures are reprojected for miller")
+            ->type_name("NAME");
+        app.add_option("--size", o->size,
+               "Width x height in pixels, 1 to 16384 each (default: the base map's; for miller "
+               "its width and the 1000:734 shape)")
+            ->type_name("WxH");
+        app.add_option("--shadow", o->shadow,
+               "Opacity of the night shade, 0 (none) to 1 (black) (default: the widget's "
+               "user.plist, else 0.75)")
+            ->type_name("L");
+        app.add_option("--center", o->center,
+               "The point drawn at the centre of the map: longitude, latitude in degrees "
+               "(default 0,0)")
+            ->type_name("LON,LAT");
+        app.add_option("--grid", o->grid,
+               "Meridians every A and parallels every B degrees, 1 to 180 (default: none)")
+            ->type_name("A,B");
+        app.add_option("--base", o->base,
+               "Base map, a whole-world equirectangular JPEG or PNG (default: the widget's map "
+               "of the instant's month, in universal time)")
+            ->type_name("FILE");
+        app.add_option("--lights", o->lights,
+               "City lights: an equirectangular PNG picture, or a lights-point file (any name "
+               "not ending in .png), or none (default: the widget's)")
+            ->type_name("FILE|none");
+        app.add_option("--sun", o->sun,
+               "Picture drawn over the subsolar point, or none (default: the widget's)")
+            ->type_name("FILE|none");
+        app.add_option("--blur", o->blur,
+               "Blur radius of the shade's edge in pixels, 1 to 1000 (default 6)")
+            ->type_name("R");
+        app.footer(
+            "Examples:\n"
+            "  gloam render -o now.png\n"
+            "  gloam render --time 2026-06-21T12:00:00Z --center 90,0 --grid 30,30 -o "
+            "solstice.png\n"
+            "  gloam render --projection miller --size 1920x1080 --shadow 0.9 -o wallpaper.png\n"
+            "A bad value exits with status 2 and writes nothing; a file that cannot be written,\n"
+            "with status 1. The file is replaced whole or not at all.\n"
+            "A negative value may be joined with '=': --center=-75,40");
+        return [o] { return render(*o); };
+    },
+}};
+
+} // namespace

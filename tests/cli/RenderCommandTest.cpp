@@ -1,0 +1,363 @@
+#include "cli/RunGloam.h"
+#include "support/TempDir.h"
+
+#include "platform/Files.h"
+#include "platform/Image.h"
+#include "platform/ImageCodec.h"
+#include "umb/UMBMillerCylindrical.h"
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <gtest/gtest.h>
+
+using testing_cli::runGloam;
+using testing_support::TempDir;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// The March equinox of 2024: the Sun over (135.36, 0.00). On a 360 x 180
+// map (x = longitude + 180) the day side is x 225..360 and 0..45, the night
+// side x 46..225; the meridians 90 degrees from the Sun are its edges.
+const char* const kEquinox = "2024-03-20T03:06:00Z";
+
+struct Rgba {
+    int r, g, b, a;
+};
+
+// A picture written as a PNG file; `paint` gives each pixel's straight RGBA.
+void writePicture(const std::string& path, int w, int h, const std::function<Rgba(int, int)>& paint)
+{
+    platform::Bitmap bitmap(w, h, platform::PixelFormat::RGBA);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            Rgba c = paint(x, y);
+            bitmap.setColorAt(x, y,
+                platform::Color::deviceRGB(c.r / 255.0, c.g / 255.0, c.b / 255.0, c.a / 255.0));
+        }
+    auto png = platform::encodePng(bitmap);
+    ASSERT_TRUE(png && platform::writeFileAtomically(path, *png)) << path;
+}
+
+void writeGreyBase(const std::string& path, int w = 360, int h = 180)
+{
+    writePicture(path, w, h, [](int, int) { return Rgba {200, 200, 200, 255}; });
+}
+
+struct Picture {
+    platform::Bitmap bitmap;
+    // The straight red, green and blue of a pixel.
+    Rgba at(int x, int y) const
+    {
+        platform::Color c = bitmap.colorAt(x, y);
+        return {int(c.red() * 255 + 0.5), int(c.green() * 255 + 0.5), int(c.blue() * 255 + 0.5),
+            int(c.alpha() * 255 + 0.5)};
+    }
+    int grey(int x, int y) const { return at(x, y).g; }
+};
+
+Picture readPicture(const std::string& path)
+{
+    auto image = platform::Image::fromFile(path);
+    EXPECT_TRUE(image && image->bitmap()) << path;
+    return {image && image->bitmap() ? image->bitmap()->clone() : platform::Bitmap()};
+}
+
+// The command line of a test render: the test's base map, no lights, no sun,
+// a black night and a blur of one pixel, unless `extra` says otherwise
+// ("--name value" or "--name=value").
+std::vector<std::string> renderArguments(const TempDir& dir, std::vector<std::string> extra)
+{
+    std::vector<std::pair<std::string, std::string>> defaults
+        = {{"--time", kEquinox}, {"--base", dir / "base.png"}, {"--lights", "none"},
+            {"--sun", "none"}, {"--shadow", "1"}, {"--blur", "1"}, {"-o", dir / "out.png"}};
+    std::vector<std::string> arguments = {"render"};
+    for (const auto& [name, value] : defaults) {
+        bool overridden = false;
+        for (const std::string& e : extra)
+            overridden = overridden || e == name || e.rfind(name + "=", 0) == 0;
+        if (!overridden) {
+            arguments.push_back(name);
+            arguments.push_back(value);
+        }
+    }
+    arguments.insert(arguments.end(), extra.begin(), extra.end());
+    return arguments;
+}
+
+Picture render(const TempDir& dir, std::vector<std::string> extra = {})
+{
+    auto outcome = runGloam(renderArguments(dir, std::move(extra)));
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    EXPECT_EQ(outcome.err, "");
+    return readPicture(dir / "out.png");
+}
+
+} // namespace
+
+TEST(RenderCommandTest, BadValuesExitWithStatusTwoAndWriteNothing)
+{
+    TempDir dir;
+    writeGreyBase(dir / "base.png");
+    std::ofstream(dir / "notapicture.png") << "plain text";
+    const std::string out = dir / "out.png";
+    std::vector<std::string> cases[] = {
+        {"--time", "2024-02-30"},
+        {"--time", "20:51"},
+        {"--size", "0x100"},
+        {"--size", "100x16385"},
+        {"--size", "100"},
+        {"--size", "-5x10"},
+        {"--size", "10.5x10"},
+        {"--shadow", "nan"},
+        {"--shadow", "inf"},
+        {"--shadow", "half"},
+        {"--shadow", std::string(400, '9')},
+        {"--projection", "mercator"},
+        {"--projection", "Miller"},
+        {"--center", "180.5,0"},
+        {"--center=-10,-91"},
+        {"--center", "90"},
+        {"--center", "east,north"},
+        {"--grid", "0,30"},
+        {"--grid", "30,181"},
+        {"--grid", "30"},
+        {"--grid", "15.5,10"},
+        {"--base", dir / "missing.jpg"},
+        {"--base", dir.path.string()},
+        {"--base", dir / "notapicture.png"},
+        {"--lights", dir / "missing.png"},
+        {"--lights", dir / "missing-points"},
+        {"--sun", dir / "missing.png"},
+        {"--sun", dir / "notapicture.png"},
+        {"--blur", "0"},
+        {"--blur", "x"},
+        {"--widget", dir.path.string()},
+    };
+    for (const auto& extra : cases) {
+        auto outcome = runGloam(renderArguments(dir, extra));
+        const std::string named = extra.size() > 1 ? extra[1] : extra[0];
+        EXPECT_EQ(outcome.status, 2) << named;
+        EXPECT_EQ(outcome.out, "") << named;
+        ASSERT_FALSE(outcome.err.empty()) << named;
+        EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << outcome.err;
+        EXPECT_FALSE(fs::exists(out)) << named;
+    }
+    // No output named at all.
+    auto outcome = runGloam({"render", "--base", dir / "base.png"});
+    EXPECT_EQ(outcome.status, 2);
+    EXPECT_NE(outcome.err.find("-o"), std::string::npos) << outcome.err;
+    // Nothing but the pictures of the test is left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2);
+}
+
+TEST(RenderCommandTest, AnOutputThatCannotBeWrittenIsStatusOneAndAnOldFileStaysWhole)
+{
+    TempDir dir;
+    writeGreyBase(dir / "base.png");
+    std::vector<std::string> base = {"render", "--time", kEquinox, "--base", dir / "base.png",
+        "--lights", "none", "--sun", "none"};
+
+    auto missingFolder = base;
+    missingFolder.insert(missingFolder.end(), {"-o", dir / "no/such/folder/out.png"});
+    auto outcome = runGloam(missingFolder);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err.find("folder does not exist"), std::string::npos) << outcome.err;
+
+    auto aFolder = base;
+    aFolder.insert(aFolder.end(), {"-o", dir.path.string()});
+    outcome = runGloam(aFolder);
+    EXPECT_EQ(outcome.status, 1);
+    EXPECT_NE(outcome.err.find("cannot write"), std::string::npos) << outcome.err;
+
+    // A bad value leaves an existing picture exactly as it was.
+    std::ofstream(dir / "old.png") << "the old picture";
+    auto bad = base;
+    bad.insert(bad.end(), {"--size", "0x0", "-o", dir / "old.png"});
+    EXPECT_EQ(runGloam(bad).status, 2);
+    std::ifstream old(dir / "old.png");
+    std::string kept((std::istreambuf_iterator<char>(old)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(kept, "the old picture");
+}
+
+TEST(RenderCommandTest, NightAndDayFallOnTheColumnsTheSunGives)
+{
+    TempDir dir;
+    writeGreyBase(dir / "base.png");
+    Picture map = render(dir);
+    ASSERT_EQ(map.bitmap.width(), 360); // the base map's size by default
+    ASSERT_EQ(map.bitmap.height(), 180);
+    for (int y : {30, 90, 150}) {
+        for (int x : {50, 100, 135, 180, 220})
+            EXPECT_EQ(map.grey(x, y), 0) << "night at " << x << "," << y;
+        for (int x : {0, 40, 230, 300, 359})
+            EXPECT_EQ(map.grey(x, y), 200) << "day at " << x << "," << y;
+    }
+
+    // Twice the size: the same longitudes, twice the columns.
+    map = render(dir, {"--size", "720x360"});
+    ASSERT_EQ(map.bitmap.width(), 720);
+    ASSERT_EQ(map.bitmap.height(), 360);
+    EXPECT_EQ(map.grey(270, 180), 0);
+    EXPECT_EQ(map.grey(630, 180), 200);
+    EXPECT_EQ(map.grey(100, 180), 0);
+    EXPECT_EQ(map.grey(80, 180), 200);
+}
+
+TEST(RenderCommandTest, TheLevelComesFromTheCommandLineOrTheWidget)
+{
+    TempDir dir;
+    writeGreyBase(dir / "base.png");
+    auto level = [&](std::vector<std::string> extra) {
+        std::vector<std::string> arguments = {"render", "--time", kEquinox, "--base",
+            dir / "base.png", "--lights", "none", "--sun", "none", "-o", dir / "out.png"};
+        arguments.insert(arguments.end(), extra.begin(), extra.end());
+        auto outcome = runGloam(arguments);
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        return readPicture(dir / "out.png").grey(135, 90);
+    };
+    EXPECT_EQ(level({"--shadow", "0"}), 200);
+    EXPECT_EQ(level({"--shadow", "0.5"}), 100);
+    EXPECT_EQ(level({"--shadow", "7"}), 0); // the shade is clamped, never wrapped
+    EXPECT_EQ(level({"--shadow=-1"}), 200);
+
+    // A widget's own level, and 0.75 where it keeps none.
+    const fs::path widget = dir.path / "Gloam.wdgt";
+    fs::copy(GLOAM_BUILD_WIDGET_DIR, widget, fs::copy_options::recursive);
+    const fs::path plist = widget / "GloamPlugin.widgetplugin/Contents/Resources/user.plist";
+    std::ofstream(plist) << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<plist version=\"1.0\">"
+                            "<dict><key>shadowlevel</key><real>0.5</real></dict></plist>\n";
+    EXPECT_EQ(level({"--widget", widget.string()}), 100);
+    fs::remove(plist);
+    EXPECT_EQ(level({"--widget", widget.string()}), 50);
+}
+
+TEST(RenderCommandTest, CentringMovesTheMapAndEveryLayerWithIt)
+{
+    TempDir dir;
+    // A red meridian at longitude 90 (column 270) on the grey map.
+    writePicture(dir / "base.png", 360, 180, [](int x, int) {
+        return x == 270 ? Rgba {255, 0, 0, 255} : Rgba {200, 200, 200, 255};
+    });
+    Picture map = render(dir, {"--center", "90,0"});
+    // Longitude 90 is now the centre column, and x = longitude + 90 elsewhere.
+    EXPECT_EQ(map.at(180, 90).r, 255);
+    EXPECT_EQ(map.at(180, 90).g, 0);
+    EXPECT_EQ(map.at(270, 90).g, 200);
+    // The shade moved with it: longitude -45 (x 45) is night, 135 (x 225) day.
+    EXPECT_EQ(map.grey(45, 90), 0);
+    EXPECT_EQ(map.grey(225, 90), 200);
+    EXPECT_EQ(map.grey(340, 90), 0); // longitude -110
+}
+
+TEST(RenderCommandTest, TheGridLiesOnWholeDegreesFromTheMapsOrigin)
+{
+    TempDir dir;
+    writeGreyBase(dir / "base.png");
+    Picture map = render(dir, {"--shadow", "0", "--grid", "30,30"});
+    // Black at 25 % over grey 200 is 150.
+    EXPECT_EQ(map.grey(180, 45), 150); // the meridian of longitude 0
+    EXPECT_EQ(map.grey(210, 45), 150); // 30 E
+    EXPECT_EQ(map.grey(195, 45), 200);
+    EXPECT_EQ(map.grey(100, 90), 150); // the equator
+    EXPECT_EQ(map.grey(100, 60), 150); // 30 N
+    EXPECT_EQ(map.grey(100, 75), 200);
+
+    // Centred ten degrees north, the equator lies ten rows lower.
+    map = render(dir, {"--shadow", "0", "--grid", "30,30", "--center", "0,10"});
+    EXPECT_EQ(map.grey(100, 100), 150);
+    EXPECT_EQ(map.grey(100, 90), 200);
+    EXPECT_EQ(map.grey(100, 80), 200);
+}
+
+TEST(RenderCommandTest, MillerReprojectsTheMapSoGeographyAndShadeLineUp)
+{
+    TempDir dir;
+    // Red where the latitude is 44 to 46 degrees north.
+    writePicture(dir / "base.png", 360, 180, [](int, int y) {
+        return y >= 44 && y < 46 ? Rgba {255, 0, 0, 255} : Rgba {200, 200, 200, 255};
+    });
+    Picture map = render(dir, {"--projection", "miller"});
+    ASSERT_EQ(map.bitmap.width(), 360); // the base map's width, the 1000 : 734 shape
+    ASSERT_EQ(map.bitmap.height(), 264);
+    umb::UMBMillerCylindrical miller(360, 264);
+    const int row45 = int(miller.geographicToPhysical(0, 45).y);
+    ASSERT_NE(row45, 45);
+    EXPECT_EQ(map.at(300, row45).r, 255);
+    EXPECT_EQ(map.at(300, row45).g, 0);
+    EXPECT_EQ(map.grey(300, 45), 200); // where the equirectangular row would be
+    // The night and day columns are the same as on the flat map, at every row.
+    for (int y : {40, 132, 220}) {
+        EXPECT_EQ(map.grey(135, y), 0) << y;
+        EXPECT_EQ(map.grey(315, y), 200) << y;
+    }
+
+    map = render(dir, {"--projection", "miller", "--size", "720x400", "--center", "90,0"});
+    ASSERT_EQ(map.bitmap.width(), 720);
+    ASSERT_EQ(map.bitmap.height(), 400);
+    EXPECT_EQ(map.grey(90, 200), 0); // longitude -45
+    EXPECT_EQ(map.grey(450, 200), 200); // longitude 135
+}
+
+TEST(RenderCommandTest, LightsStayOnTheirCitiesAtAnySize)
+{
+    TempDir dir;
+    writeGreyBase(dir / "base.png");
+    // A lights picture of half the map's size with one city at longitude
+    // -45 on the equator (columns 66-69, rows 44-47), on the night side.
+    writePicture(dir / "lights.png", 180, 90, [](int x, int y) {
+        return x >= 66 && x < 70 && y >= 44 && y < 48 ? Rgba {255, 255, 255, 255}
+                                                      : Rgba {0, 0, 0, 0};
+    });
+    Picture map = render(dir, {"--lights", dir / "lights.png"});
+    EXPECT_EQ(map.grey(135, 90), 255) << "the city, scaled to the map";
+    EXPECT_EQ(map.grey(100, 90), 0) << "dark night elsewhere";
+    EXPECT_EQ(map.grey(67, 45), 0) << "nothing where the unscaled picture had it";
+
+    map = render(dir, {"--lights", dir / "lights.png", "--center", "90,0"});
+    EXPECT_EQ(map.grey(45, 90), 255) << "the city moved with the map";
+
+    // A file not ending in .png holds lights points: a red light there too.
+    const float lon = -45.0f, lat = 0.0f;
+    const uint32_t red = 0xFFFF0000u;
+    std::string record(12, '\0');
+    std::memcpy(&record[0], &red, 4);
+    std::memcpy(&record[4], &lon, 4);
+    std::memcpy(&record[8], &lat, 4);
+    std::ofstream(dir / "lights.points", std::ios::binary) << record;
+    map = render(dir, {"--lights", dir / "lights.points"});
+    EXPECT_EQ(map.at(135, 90).r, 255);
+    EXPECT_EQ(map.at(135, 90).g, 0);
+}
+
+TEST(RenderCommandTest, TheWidgetsOwnPicturesMakeADayAndANightSide)
+{
+    TempDir dir;
+    auto renderWith = [&](const char* shadow) {
+        auto outcome = runGloam({"render", "--widget", GLOAM_BUILD_WIDGET_DIR, "--time", kEquinox,
+            "--size", "360x180", "--lights", "none", "--shadow", shadow, "-o", dir / "out.png"});
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        return readPicture(dir / "out.png");
+    };
+    Picture shaded = renderWith("0.75");
+    Picture plain = renderWith("0");
+    ASSERT_EQ(shaded.bitmap.width(), 360);
+    // The brightness of a column from 60 S to 60 N.
+    auto brightness = [](const Picture& map, int x) {
+        long sum = 0;
+        for (int y = 30; y < 150; ++y) {
+            Rgba c = map.at(x, y);
+            sum += c.r + c.g + c.b;
+        }
+        return sum;
+    };
+    for (int x = 60; x <= 210; x += 10) {
+        EXPECT_GT(brightness(plain, x), 0) << x;
+        EXPECT_LE(brightness(shaded, x) * 3, brightness(plain, x)) << "night at " << x;
+    }
+    for (int x : {240, 260, 280, 340, 0, 20})
+        EXPECT_EQ(brightness(shaded, x), brightness(plain, x)) << "day at " << x;
+}
