@@ -5,11 +5,26 @@
 #include "cli/WidgetLocation.h"
 #include "host/PluginLoader.h"
 #include "host/WidgetInfo.h"
+#include "platform/Files.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <optional>
 
 namespace {
+
+namespace fs = std::filesystem;
+
+// When the picture was last replaced; none while there is none. The plug-in
+// writes it atomically, so a new picture always brings a new time.
+std::optional<fs::file_time_type> pictureTime(const std::string& path)
+{
+    std::error_code error;
+    fs::file_time_type time = fs::last_write_time(path, error);
+    if (error)
+        return std::nullopt;
+    return time;
+}
 
 int request(const std::optional<std::string>& widget)
 {
@@ -22,6 +37,9 @@ int request(const std::optional<std::string>& widget)
     }
     if (!info.pluginBundle)
         throw cli::UsageError("the widget in " + info.widgetDir + " has no plug-in");
+    // Where the plug-in puts its picture: beside its bundle.
+    const std::string picture = platform::parentPath(*info.pluginBundle) + "/Images/current.png";
+    const std::optional<fs::file_time_type> before = pictureTime(picture);
     try {
         // The loader registers the bundle under its identifier and creates
         // the plug-in, exactly as the host does before the page asks.
@@ -35,6 +53,17 @@ int request(const std::optional<std::string>& widget)
             return cli::kExitFailure;
         }
         std::printf("%s\n", line->c_str());
+        std::fflush(stdout);
+        // The plug-in keeps quiet when it cannot draw or save, as the widget
+        // needs; someone who asked for a picture is told there is none.
+        const std::optional<fs::file_time_type> after = pictureTime(picture);
+        if (!after || after == before) {
+            std::fprintf(stderr,
+                "gloam request: no picture was written to %s (is the Images folder there and "
+                "writable, and the month's map in the plug-in's worldimages?)\n",
+                picture.c_str());
+            return cli::kExitFailure;
+        }
     } catch (const host::PluginLoadError& e) {
         std::fprintf(stderr, "gloam request: %s\n", e.what());
         return cli::kExitFailure;
@@ -53,8 +82,14 @@ cli::Command::Registration registration {{
         app.add_option("--widget", *widget,
                "Widget folder (default: the built widget, else the installed one)")
             ->type_name("DIR");
-        app.footer("The plug-in draws today's day/night map into the widget's Images/current.png\n"
-                   "and stores its shadow level; the date and time it drew are printed.");
+        app.footer(
+            "The plug-in draws the day/night map of this instant over the base map of the\n"
+            "current month (universal time) into the widget's Images/current.png and\n"
+            "stores its shadow level in the plug-in's user.plist; the date and time it\n"
+            "drew are printed. Exit status 2 for a folder that is no widget, 1 when the\n"
+            "plug-in cannot be loaded or no picture was written (the text is still\n"
+            "printed then).\n\n"
+            "Example: gloam request --widget ~/Gloam.wdgt   (a copy of the installed widget)");
         return [widget] { return request(*widget); };
     },
 }};
