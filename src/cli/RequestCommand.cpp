@@ -8,22 +8,32 @@
 #include "platform/Files.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <optional>
+#include <sys/stat.h>
 
 namespace {
 
-namespace fs = std::filesystem;
+// Which file the picture is; none while there is none. The plug-in writes it
+// atomically, to a new file that then replaces the old one, so a new picture
+// is a new file even where the clock's tick is too coarse to tell two
+// writes apart by their times.
+struct PictureFile {
+    dev_t device;
+    ino_t inode;
+    timespec modified;
+    bool operator==(const PictureFile& o) const
+    {
+        return device == o.device && inode == o.inode && modified.tv_sec == o.modified.tv_sec
+            && modified.tv_nsec == o.modified.tv_nsec;
+    }
+};
 
-// When the picture was last replaced; none while there is none. The plug-in
-// writes it atomically, so a new picture always brings a new time.
-std::optional<fs::file_time_type> pictureTime(const std::string& path)
+std::optional<PictureFile> pictureFile(const std::string& path)
 {
-    std::error_code error;
-    fs::file_time_type time = fs::last_write_time(path, error);
-    if (error)
+    struct stat info { };
+    if (::stat(path.c_str(), &info) != 0)
         return std::nullopt;
-    return time;
+    return PictureFile {info.st_dev, info.st_ino, info.st_mtim};
 }
 
 int request(const std::optional<std::string>& widget)
@@ -39,7 +49,7 @@ int request(const std::optional<std::string>& widget)
         throw cli::UsageError("the widget in " + info.widgetDir + " has no plug-in");
     // Where the plug-in puts its picture: beside its bundle.
     const std::string picture = platform::parentPath(*info.pluginBundle) + "/Images/current.png";
-    const std::optional<fs::file_time_type> before = pictureTime(picture);
+    const std::optional<PictureFile> before = pictureFile(picture);
     try {
         // The loader registers the bundle under its identifier and creates
         // the plug-in, exactly as the host does before the page asks.
@@ -56,7 +66,7 @@ int request(const std::optional<std::string>& widget)
         std::fflush(stdout);
         // The plug-in keeps quiet when it cannot draw or save, as the widget
         // needs; someone who asked for a picture is told there is none.
-        const std::optional<fs::file_time_type> after = pictureTime(picture);
+        const std::optional<PictureFile> after = pictureFile(picture);
         if (!after || after == before) {
             std::fprintf(stderr,
                 "gloam request: no picture was written to %s (is the Images folder there and "

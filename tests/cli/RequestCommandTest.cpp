@@ -135,6 +135,20 @@ TEST(RequestCommandTest, NoPictureWrittenIsReportedAfterTheText)
     EXPECT_NE(outcome.err.find("no picture was written"), std::string::npos) << outcome.err;
 }
 
+TEST(RequestCommandTest, EveryRequestInARowReplacesThePicture)
+{
+    // The second picture may carry the same time as the first where the
+    // file system's clock is coarse; it is a new picture all the same.
+    testing_support::TempDir dir;
+    const std::string widget = dir / "Gloam.wdgt";
+    fs::copy(GLOAM_BUILD_WIDGET_DIR, widget, fs::copy_options::recursive);
+    for (int i = 0; i < 3; ++i) {
+        auto outcome = runGloam({"request", "--widget", widget});
+        EXPECT_EQ(outcome.status, 0) << i << ": " << outcome.err;
+        EXPECT_TRUE(outcome.err.empty()) << i << ": " << outcome.err;
+    }
+}
+
 TEST(RequestCommandTest, AFolderThatIsNoWidgetIsAUsageError)
 {
     testing_support::TempDir dir;
