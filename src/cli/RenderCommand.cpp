@@ -20,8 +20,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <limits>
 #include <filesystem>
+#include <limits>
+#include <new>
 #include <optional>
 #include <unistd.h>
 
@@ -346,12 +347,19 @@ int render(const RenderOptions& options)
     }
 
     platform::Image composite;
-    if (request.miller) {
-        umb::UMBMillerCylindrical renderer {float(w), float(h)};
-        composite = drawMap(renderer, request, std::move(base), lights, sun, level, subsolar);
-    } else {
-        umb::UMBEquirectangular renderer {float(w), float(h)};
-        composite = drawMap(renderer, request, std::move(base), lights, sun, level, subsolar);
+    try {
+        if (request.miller) {
+            umb::UMBMillerCylindrical renderer {float(w), float(h)};
+            composite = drawMap(renderer, request, std::move(base), lights, sun, level, subsolar);
+        } else {
+            umb::UMBEquirectangular renderer {float(w), float(h)};
+            composite = drawMap(renderer, request, std::move(base), lights, sun, level, subsolar);
+        }
+    } catch (const std::bad_alloc&) {
+        // A few pictures of the map's size are held at once; the largest
+        // sizes allowed need several gigabytes.
+        throw std::runtime_error("not enough memory for a " + std::to_string(w) + "x"
+            + std::to_string(h) + " map; try a smaller --size");
     }
     saveOrThrow(composite, request.output);
     return cli::kExitOk;
