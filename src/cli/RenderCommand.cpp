@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 #include <unistd.h>
@@ -180,32 +181,6 @@ private:
     std::optional<std::string> bundle_;
 };
 
-// A private folder for the lights picture when it has to be fitted to the
-// renderer first: the renderer reads its lights from a file.
-class ScratchFolder {
-public:
-    ScratchFolder()
-    {
-        const char* tmp = std::getenv("TMPDIR");
-        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/gloam-render-XXXXXX";
-        if (::mkdtemp(pattern.data()))
-            path_ = pattern;
-    }
-    ~ScratchFolder()
-    {
-        if (!path_.empty()) {
-            std::error_code error;
-            fs::remove_all(path_, error);
-        }
-    }
-    ScratchFolder(const ScratchFolder&) = delete;
-    ScratchFolder& operator=(const ScratchFolder&) = delete;
-    const std::string& path() const { return path_; }
-
-private:
-    std::string path_;
-};
-
 void drawGrid(platform::Image& composite, const platform::Image& grid)
 {
     // The layers are built top row first; a canvas the other way up lays
@@ -280,17 +255,12 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
         }
     }
 
-    ScratchFolder scratch;
-    if (lightsFitted) {
-        if (scratch.path().empty())
-            throw std::runtime_error("cannot make a temporary folder for the lights picture");
-        const std::string path = scratch.path() + "/lights.png";
-        if (!umb::UMBImageOps::saveImage(*lightsFitted, path))
-            throw std::runtime_error("cannot write the fitted lights picture to " + path);
-        renderer.setLightsimgpath(path);
-    } else {
-        renderer.setLightsimgpath(lights.path);
-    }
+    // A fitted lights picture is handed to the renderer as it is: written
+    // out and read back it would cost more than drawing the whole map.
+    renderer.setLightsimgpath(lights.path);
+    if (lightsFitted)
+        renderer.setLightsPicture(
+            std::make_shared<const platform::Image>(std::move(*lightsFitted)));
 
     platform::Image composite = renderer.drawCompositeImage(std::move(base), subsolar);
     if (request.grid)

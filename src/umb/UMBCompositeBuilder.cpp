@@ -267,6 +267,8 @@ std::optional<platform::Bitmap> UMBCompositeBuilder::compose(const platform::Ima
         if (lights && lights->bitmap())
             drawLights(*out, *lights->bitmap());
     }
+    if (settings.lightsInMemory && settings.lightsInMemory->bitmap())
+        drawLights(*out, *settings.lightsInMemory->bitmap());
     if (lightsLayer && lightsLayer->bitmap())
         drawLayer(*out, *lightsLayer->bitmap());
     if (settings.sunPicture) {

@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdint>
 #include <future>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,6 +29,7 @@ public:
         uint8_t shade = 0; // the night shade's alpha sample
         int32_t blurdepth = 0;
         std::optional<std::string> lightsPicture; // a ".png" lights source, or none
+        std::shared_ptr<const platform::Image> lightsInMemory; // or the picture itself
         std::optional<std::string> sunPicture;
         platform::Point sunAt; // where the sun picture is centred, pixels
     };
@@ -72,7 +74,9 @@ private:
         // own way, costs little and is laid over like the picture's lights.
         const std::optional<std::string>& lights = renderer.lightsimgpath();
         std::optional<platform::Image> lightsLayer;
-        if (lights && endsWithPng(*lights))
+        if (renderer.lightsPicture())
+            settings.lightsInMemory = renderer.lightsPicture();
+        else if (lights && endsWithPng(*lights))
             settings.lightsPicture = lights;
         else if (lights)
             lightsLayer = renderer.drawLightsLayer(subsolar);

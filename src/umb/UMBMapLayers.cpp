@@ -80,7 +80,7 @@ template<class Projection>
 platform::Image UMBMapRenderer<Projection>::drawLightsLayer(platform::Point subsolar) const
 {
     const std::string path = lightsimgpath_.value_or(std::string());
-    if (endsWithPng(path))
+    if (lightsPicture_ || endsWithPng(path))
         return drawLightsLayerFromImage(subsolar);
 
     platform::Bitmap layer = makeLayerBitmap();
@@ -111,9 +111,11 @@ platform::Image UMBMapRenderer<Projection>::drawLightsLayerFromImage(platform::P
 {
     platform::Bitmap layer = makeLayerBitmap();
     std::optional<platform::Image> lights;
-    if (lightsimgpath_)
+    if (!lightsPicture_ && lightsimgpath_)
         lights = platform::Image::fromFile(*lightsimgpath_);
-    const platform::Bitmap* source = lights ? lights->bitmap() : nullptr;
+    const platform::Bitmap* source = lightsPicture_ ? lightsPicture_->bitmap()
+        : lights                                    ? lights->bitmap()
+                                                    : nullptr;
     if (!source)
         return platform::Image(std::move(layer));
     // Only the part of the grid the lights picture covers can be copied.

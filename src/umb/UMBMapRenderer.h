@@ -11,6 +11,7 @@
 #include "umb/UMBBoxBlur.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -22,6 +23,15 @@ public:
     // alone leaves the scales as they are; setDimensions recomputes them.
     const std::optional<std::string>& lightsimgpath() const { return lightsimgpath_; }
     void setLightsimgpath(std::optional<std::string> path) { lightsimgpath_ = std::move(path); }
+    // A lights picture already in memory: while one is set, the lights layer
+    // is drawn from it as from a ".png" at lightsimgpath, and no file is read.
+    // Lets a caller that has fitted the picture to the map hand it over
+    // without writing it out and decoding it again.
+    const std::shared_ptr<const platform::Image>& lightsPicture() const { return lightsPicture_; }
+    void setLightsPicture(std::shared_ptr<const platform::Image> picture)
+    {
+        lightsPicture_ = std::move(picture);
+    }
     const std::optional<std::string>& sunimgpath() const { return sunimgpath_; }
     void setSunimgpath(std::optional<std::string> path) { sunimgpath_ = std::move(path); }
     platform::Point maporigin() const { return maporigin_; }
@@ -57,7 +67,8 @@ public:
     // then box-blurred with radius `blurdepth`.
     platform::Image drawTerminatorLayer(platform::Point subsolar);
     // City lights on the night side: from the lights picture when
-    // `lightsimgpath` ends in ".png", from a lights-point file otherwise.
+    // `lightsimgpath` ends in ".png" (or a lights picture is set), from a
+    // lights-point file otherwise.
     platform::Image drawLightsLayer(platform::Point subsolar) const;
     // The lights picture's pixels at the night-side pixels of the map, the
     // rest transparent; where the picture has no pixel (it is smaller than
@@ -136,6 +147,7 @@ protected:
     const Projection& projection() const { return static_cast<const Projection&>(*this); }
 
     std::optional<std::string> lightsimgpath_;
+    std::shared_ptr<const platform::Image> lightsPicture_;
     std::optional<std::string> sunimgpath_;
     platform::Point maporigin_;
     double scalex_ = 0; // degrees of longitude per pixel column

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <memory>
 #include <string>
 
 #include "support/TempDir.h"
@@ -179,6 +180,20 @@ TEST(UMBCompositeBuilderTest, SamePixelsAsTheLayersForEverySetting)
     }
     r.setLightsimgpath(dir / "lights.bin");
     expectSame(r, base, sun, "lights-point file");
+    // A lights picture handed over in memory stands for the file, whatever
+    // the path says, in both ways of drawing.
+    umb::UMBEquirectangular fromFile(w, h);
+    useBundlePictures(fromFile);
+    auto lights
+        = std::make_shared<const Image>(*Image::fromFile(kPictures + "earth_lights_sm.png"));
+    r.setSunimgpath(kPictures + "sun.png");
+    r.setLightsPicture(lights); // the path still names the lights-point file
+    expectSame(r, base, sun, "lights picture in memory");
+    EXPECT_EQ(compare(r.drawLightsLayer(sun), fromFile.drawLightsLayer(sun)).samples, 0u);
+    EXPECT_EQ(
+        compare(r.drawCompositeImage(base, sun), fromFile.drawCompositeImage(base, sun)).samples,
+        0u);
+    r.setLightsPicture(nullptr);
     useBundlePictures(r);
     r.setFlipped(false);
     expectSame(r, base, sun, "not flipped");
