@@ -50,7 +50,16 @@ json toLibrary(const JsonValue& value)
         return value.asBool();
     if (value.isNumber()) {
         double number = value.asNumber();
-        return std::isfinite(number) ? json(number) : json(nullptr);
+        if (!std::isfinite(number))
+            return nullptr;
+        // A whole number within a double's exact range is written as one
+        // ("2026", not "2026.0"); it reads back as the same double.
+        constexpr double kExact = 9007199254740992.0; // 2^53
+        if (number == std::trunc(number) && std::fabs(number) <= kExact && !std::signbit(number))
+            return json(static_cast<uint64_t>(number));
+        if (number == std::trunc(number) && std::fabs(number) <= kExact && number != 0)
+            return json(static_cast<int64_t>(number));
+        return json(number);
     }
     if (value.isString())
         return value.asString();

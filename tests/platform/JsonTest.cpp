@@ -74,7 +74,15 @@ TEST(JsonTest, WritesTextSafeForScriptAndForUtf8)
                    "b"),
             R"("a\u2028b")"},
         {JsonValue("bad \xFF byte"), "\"bad \xEF\xBF\xBD byte\""},
-        {JsonValue(JsonValue::Array {true, "x", 2.0}), R"([true,"x",2.0])"},
+        {JsonValue(JsonValue::Array {true, "x", 2.0}), R"([true,"x",2])"},
+        // Whole numbers read as integers, up to 2^53; past it, and the
+        // negative zero, keep the double's form.
+        {JsonValue(2026.0), "2026"},
+        {JsonValue(-12.0), "-12"},
+        {JsonValue(1783166400000.0), "1783166400000"},
+        {JsonValue(9007199254740992.0), "9007199254740992"},
+        {JsonValue(1e300), "1e+300"},
+        {JsonValue(-0.0), "-0.0"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(toJson(c.value), c.text) << c.text;
