@@ -358,7 +358,8 @@ cli::Command::Registration registration {{
                "its width and the 1000:734 shape)")
             ->type_name("WxH");
         app.add_option("--shadow", o->shadow,
-               "Opacity of the night shade, 0 (none) to 1 (black) (default: the widget's "
+               "Opacity of the night shade, 0 (none) to 1 (black); levels beyond are "
+               "drawn as 0 or 1 (default: the widget's "
                "user.plist, else 0.75)")
             ->type_name("L");
         app.add_option("--center", o->center,
