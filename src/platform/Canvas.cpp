@@ -1,6 +1,7 @@
 #include "platform/Canvas.h"
 
 #include <algorithm>
+#include <bit>
 #include <cairo.h>
 #include <cmath>
 #include <cstring>
@@ -24,6 +25,23 @@ struct PatternDeleter {
 };
 using Pattern = std::unique_ptr<cairo_pattern_t, PatternDeleter>;
 
+// RGBA bytes read as a little-endian word are 0xAABBGGRR, cairo's ARGB32
+// word is 0xAARRGGBB: either way is swapping the red and blue bytes, done a
+// word at a time so that the loop runs in vector registers (the maps are up
+// to hundreds of megabytes). Either side may be unaligned.
+void swapRedAndBlue(void* to, const void* from, size_t count)
+{
+    static_assert(std::endian::native == std::endian::little);
+    auto* out = static_cast<uint8_t*>(to);
+    auto* in = static_cast<const uint8_t*>(from);
+    for (size_t i = 0; i < count; ++i) {
+        uint32_t p;
+        std::memcpy(&p, in + 4 * i, 4);
+        p = (p & 0xFF00FF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
+        std::memcpy(out + 4 * i, &p, 4);
+    }
+}
+
 // cairo's ARGB32 is premultiplied like the RGBA bitmap but keeps each pixel
 // as one native-endian 32-bit word (B, G, R, A bytes on little-endian); the
 // conversion is a reshuffle without arithmetic.
@@ -36,9 +54,7 @@ void bitmapToSurface(const Bitmap& bitmap, cairo_surface_t* surface)
         auto* out = reinterpret_cast<uint32_t*>(base + size_t(y) * size_t(stride));
         const uint8_t* in = bitmap.data() + size_t(y) * bitmap.bytesPerRow();
         if (bitmap.hasAlpha()) {
-            for (int x = 0; x < bitmap.width(); ++x, in += 4)
-                out[x]
-                    = uint32_t(in[3]) << 24 | uint32_t(in[0]) << 16 | uint32_t(in[1]) << 8 | in[2];
+            swapRedAndBlue(out, in, size_t(bitmap.width()));
         } else {
             for (int x = 0; x < bitmap.width(); ++x, in += 3)
                 out[x] = 0xFF000000u | uint32_t(in[0]) << 16 | uint32_t(in[1]) << 8 | in[2];
@@ -54,12 +70,8 @@ void surfaceToBitmap(cairo_surface_t* surface, Bitmap& bitmap)
     int stride = cairo_image_surface_get_stride(surface);
     for (int y = 0; y < bitmap.height(); ++y) {
         auto* in = reinterpret_cast<const uint32_t*>(base + size_t(y) * size_t(stride));
-        uint8_t* out = bitmap.data() + size_t(y) * bitmap.bytesPerRow();
-        for (int x = 0; x < bitmap.width(); ++x, out += 4) {
-            uint32_t p = in[x];
-            out[0] = uint8_t(p >> 16), out[1] = uint8_t(p >> 8), out[2] = uint8_t(p);
-            out[3] = uint8_t(p >> 24);
-        }
+        swapRedAndBlue(
+            bitmap.data() + size_t(y) * bitmap.bytesPerRow(), in, size_t(bitmap.width()));
     }
 }
 
