@@ -3,8 +3,10 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <dirent.h>
 #include <fcntl.h>
 #include <random>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -73,6 +75,49 @@ std::optional<std::string> resolveLinks(std::string path)
     return std::nullopt; // a loop of links
 }
 
+// The system's calls take C strings: a path with a zero byte inside would
+// silently name a different, shorter path.
+bool isUsablePath(const std::string& path)
+{
+    return !path.empty() && path.find('\0') == std::string::npos;
+}
+
+std::string temporaryPrefix(const std::string& base)
+{
+    return "." + base + ".tmp-";
+}
+
+// Removes the temporaries that writers of `base` in `dir` left behind when
+// they were killed mid-write (nothing else ever leaves one). A temporary
+// names its writer's process; one whose process is gone is no one's. Those of
+// live processes, this one included, may be writes in progress and stay.
+void removeStaleTemporaries(const std::string& dir, const std::string& base)
+{
+    DIR* d = ::opendir(dir.c_str());
+    if (!d)
+        return;
+    const std::string prefix = temporaryPrefix(base);
+    while (dirent* entry = ::readdir(d)) {
+        std::string name = entry->d_name;
+        if (name.compare(0, prefix.size(), prefix) != 0)
+            continue;
+        size_t dash = name.find('-', prefix.size());
+        if (dash == std::string::npos || dash == prefix.size())
+            continue;
+        long pid = 0;
+        bool digits = true;
+        for (size_t i = prefix.size(); i < dash && digits; ++i) {
+            digits = name[i] >= '0' && name[i] <= '9' && pid < 100000000;
+            pid = pid * 10 + (name[i] - '0');
+        }
+        if (!digits || pid <= 0 || pid == ::getpid())
+            continue;
+        if (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH)
+            calls().unlink(joinPath(dir, name).c_str());
+    }
+    ::closedir(d);
+}
+
 std::string lastComponent(const std::string& path)
 {
     size_t end = path.find_last_not_of('/');
@@ -97,6 +142,8 @@ void setFileSystemCallsForTesting(const FileSystemCalls* c)
 
 std::optional<std::vector<uint8_t>> readFile(const std::string& path, size_t limit)
 {
+    if (!isUsablePath(path))
+        return std::nullopt;
     int fd = calls().open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0)
         return std::nullopt;
@@ -135,7 +182,7 @@ std::optional<std::vector<uint8_t>> readFile(const std::string& path, size_t lim
 
 bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes)
 {
-    if (path.empty())
+    if (!isUsablePath(path))
         return false;
     std::optional<std::string> target = resolveLinks(path);
     if (!target)
@@ -152,13 +199,17 @@ bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes
     if (exists && !S_ISREG(old.st_mode))
         return false; // never replace a folder or a device
 
+    // Before anything is written: a killed writer's temporary may hold the
+    // very space this write needs.
+    removeStaleTemporaries(dir, base);
+
     static std::atomic<unsigned> counter {0};
     std::random_device seed;
     std::string tmp;
     int fd = -1;
     for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
         tmp = joinPath(dir,
-            "." + base + ".tmp-" + std::to_string(::getpid()) + "-"
+            temporaryPrefix(base) + std::to_string(::getpid()) + "-"
                 + std::to_string(seed() ^ counter.fetch_add(1)));
         fd = calls().open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
@@ -190,6 +241,8 @@ bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes
 
 bool appendToExistingFile(const std::string& path, std::span<const uint8_t> bytes)
 {
+    if (!isUsablePath(path))
+        return false;
     int fd = calls().open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC, 0);
     if (fd < 0)
         return false;

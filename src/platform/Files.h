@@ -13,6 +13,9 @@
 
 namespace platform {
 
+// A path that holds a zero byte names no file: every function below refuses
+// it (none or false) rather than act on the part before the zero.
+
 // All bytes of the file at `path`, or none when it cannot be opened or read,
 // or when it is larger than `limit` bytes (checked before reading).
 std::optional<std::vector<uint8_t>> readFile(const std::string& path, size_t limit = SIZE_MAX);
@@ -22,7 +25,10 @@ std::optional<std::vector<uint8_t>> readFile(const std::string& path, size_t lim
 // file stays whole, no temporary is left, and the result is false. An
 // existing target keeps its permission bits; a new one gets 0666 less the
 // umask. A target that is a symbolic link is followed: the file it points to
-// is replaced and the link stays a link.
+// is replaced and the link stays a link; a dangling link gets the file it
+// names; a loop of links is refused. The temporary is named
+// ".<name>.tmp-<pid>-<random>"; a writer killed mid-write cannot remove its
+// own, so every write first removes those of writers that are gone.
 bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
 
 // Appends `bytes` to the end of an existing file. A file that does not exist
