@@ -3,6 +3,7 @@
 #include "platform/Files.h"
 #include "platform/Text.h"
 
+#include <algorithm>
 #include <charconv>
 #include <plist/plist.h>
 
@@ -33,6 +34,174 @@ std::optional<double> parseDecimal(std::string_view text)
     if (error != std::errc() || end != digits.data() + digits.size() || digits.empty())
         return std::nullopt;
     return value;
+}
+
+// The deepest nesting of elements in XML text, counting up to `limit + 1`
+// and stopping there. Comments, CDATA, processing instructions and the
+// DOCTYPE nest nothing; a self-closing element ("<true/>") opens and closes
+// at once. Quoted attribute values may hold ">". Text that is not well formed
+// is counted as far as it goes; the parser refuses it later.
+size_t xmlNesting(std::string_view x, size_t limit)
+{
+    size_t depth = 0, deepest = 0;
+    size_t i = 0;
+    auto skipPast = [&](std::string_view end) {
+        size_t at = x.find(end, i);
+        i = at == std::string_view::npos ? x.size() : at + end.size();
+    };
+    while ((i = x.find('<', i)) != std::string_view::npos) {
+        std::string_view rest = x.substr(i);
+        if (rest.starts_with("<!--")) {
+            skipPast("-->");
+        } else if (rest.starts_with("<![CDATA[")) {
+            skipPast("]]>");
+        } else if (rest.starts_with("<?")) {
+            skipPast("?>");
+        } else if (rest.starts_with("<!")) {
+            skipPast(">");
+        } else if (rest.starts_with("</")) {
+            if (depth > 0)
+                --depth;
+            skipPast(">");
+        } else {
+            // An opening tag: find its end outside quotes.
+            char quote = 0;
+            size_t j = i + 1;
+            for (; j < x.size(); ++j) {
+                char c = x[j];
+                if (quote) {
+                    if (c == quote)
+                        quote = 0;
+                } else if (c == '"' || c == '\'') {
+                    quote = c;
+                } else if (c == '>') {
+                    break;
+                }
+            }
+            bool selfClosing = j < x.size() && x[j - 1] == '/';
+            if (!selfClosing && ++depth > deepest && (deepest = depth) > limit)
+                return deepest;
+            i = j < x.size() ? j + 1 : x.size();
+        }
+    }
+    return deepest;
+}
+
+// The deepest nesting of containers (arrays, sets, dictionaries) in a binary
+// property list, counting up to `limit + 1`; a cycle of references counts as
+// too deep, and so does a file whose structure cannot be followed, or one
+// that unfolds into more than `maxNodes` values. libplist makes a value of
+// its own for every reference, so objects shared by reference multiply: a
+// chain of arrays each referring twice to the next is a small file and 2^n
+// values. Walks the objects from the top one without recursion, each once.
+size_t binaryNesting(std::span<const uint8_t> b, size_t limit, uint64_t maxNodes)
+{
+    const size_t tooDeep = limit + 1;
+    if (b.size() < 8 + 32)
+        return tooDeep;
+    auto be = [&](size_t at, size_t width) {
+        uint64_t v = 0;
+        for (size_t k = 0; k < width; ++k)
+            v = v << 8 | b[at + k];
+        return v;
+    };
+    const size_t trailer = b.size() - 32;
+    const size_t offsetSize = b[trailer + 6], refSize = b[trailer + 7];
+    const uint64_t count = be(trailer + 8, 8), top = be(trailer + 16, 8);
+    const uint64_t table = be(trailer + 24, 8);
+    if (offsetSize < 1 || offsetSize > 8 || refSize < 1 || refSize > 8 || count == 0 || top >= count
+        || count > trailer || table > trailer || (trailer - table) / offsetSize < count)
+        return tooDeep;
+
+    // The references an object holds, or false when it is not a container.
+    auto children = [&](uint64_t object, size_t& first, uint64_t& n) {
+        uint64_t at = be(size_t(table + object * offsetSize), offsetSize);
+        if (at < 8 || at >= table)
+            return false;
+        uint8_t marker = b[at];
+        uint8_t kind = marker >> 4;
+        if (kind != 0xA && kind != 0xC && kind != 0xD)
+            return false;
+        n = marker & 0x0F;
+        size_t p = size_t(at) + 1;
+        if (n == 0x0F) { // the count follows as an integer object
+            if (p >= table || (b[p] >> 4) != 0x1 || (b[p] & 0x0F) > 3)
+                return n = UINT64_MAX, true;
+            size_t width = size_t(1) << (b[p] & 0x0F);
+            if (table - p - 1 < width)
+                return n = UINT64_MAX, true;
+            n = be(p + 1, width);
+            p += 1 + width;
+        }
+        if (kind == 0xD)
+            n = n > UINT64_MAX / 2 ? UINT64_MAX : n * 2;
+        first = p;
+        return true;
+    };
+
+    enum : uint8_t { Unseen, Open, Done };
+    std::vector<uint8_t> state(size_t(count), Unseen);
+    std::vector<uint32_t> height(size_t(count), 0); // containers below, this one included
+    std::vector<uint64_t> nodes(size_t(count), 1); // values it unfolds into, capped
+    auto addNodes = [&](uint64_t to, uint64_t more) {
+        nodes[to] = std::min(nodes[to] + more, maxNodes + 1);
+        return nodes[to] <= maxNodes;
+    };
+    struct Frame {
+        uint64_t object;
+        size_t first;
+        uint64_t n, next;
+    };
+    std::vector<Frame> path;
+    auto enter = [&](uint64_t object) {
+        size_t first = 0;
+        uint64_t n = 0;
+        if (!children(object, first, n)) {
+            state[object] = Done;
+            return true;
+        }
+        if (n != 0 && (n == UINT64_MAX || (table - first) / refSize < n))
+            return false;
+        state[object] = Open;
+        path.push_back({object, first, n, 0});
+        return path.size() <= limit;
+    };
+    if (!enter(top))
+        return tooDeep;
+    while (!path.empty()) {
+        Frame& f = path.back();
+        if (f.next == f.n) {
+            state[f.object] = Done;
+            uint32_t h = height[f.object] + 1;
+            height[f.object] = h;
+            uint64_t below = nodes[f.object];
+            path.pop_back();
+            if (!path.empty()) {
+                height[path.back().object] = std::max(height[path.back().object], h);
+                if (!addNodes(path.back().object, below))
+                    return tooDeep;
+            }
+            continue;
+        }
+        uint64_t child = be(f.first + size_t(f.next * refSize), refSize);
+        ++f.next;
+        if (child >= count || state[child] == Open)
+            return tooDeep; // a reference out of the file, or a cycle
+        if (state[child] == Done) {
+            if (path.size() + height[child] > limit)
+                return tooDeep;
+            height[f.object] = std::max(height[f.object], height[child]);
+            if (!addNodes(f.object, nodes[child]))
+                return tooDeep;
+            continue;
+        }
+        const uint64_t parent = f.object; // enter() may move the frames
+        if (!enter(child))
+            return tooDeep;
+        if (state[child] == Done && !addNodes(parent, 1)) // a value, not a container
+            return tooDeep;
+    }
+    return height[top];
 }
 
 } // namespace
@@ -91,6 +260,13 @@ std::optional<PropertyList> PropertyList::dictionaryFromBytes(std::span<const ui
     data.push_back('\0');
     auto length = static_cast<uint32_t>(bytes.size());
     Format format = plist_is_binary(data.data(), length) ? Format::Binary : Format::Xml;
+    // libplist's parsers, and its copy, free and encoders, recurse once a
+    // level: a file nested some tens of thousands deep exhausts the stack.
+    size_t depth = format == Format::Binary
+        ? binaryNesting(bytes, kMaxNesting, kMaxValues)
+        : xmlNesting(std::string_view(data.data(), bytes.size()), kMaxNesting);
+    if (depth > kMaxNesting)
+        return std::nullopt;
     plist_t root = nullptr;
     if (format == Format::Binary)
         plist_from_bin(data.data(), length, &root);
@@ -167,18 +343,24 @@ void PropertyList::setString(std::string_view key, std::string_view value)
 
 std::vector<uint8_t> PropertyList::encoded() const
 {
+    std::vector<uint8_t> bytes;
     if (format_ == Format::Binary) {
         BinaryBuffer out;
         plist_to_bin(root_.get(), &out.data, &out.length);
-        if (!out.data)
-            return {};
-        return std::vector<uint8_t>(out.data, out.data + out.length);
+        if (out.data)
+            bytes.assign(out.data, out.data + out.length);
+    } else {
+        XmlBuffer out;
+        plist_to_xml(root_.get(), &out.data, &out.length);
+        if (out.data)
+            bytes.assign(out.data, out.data + out.length);
     }
-    XmlBuffer out;
-    plist_to_xml(root_.get(), &out.data, &out.length);
-    if (!out.data)
+    // libplist reads some things it cannot write back readably (a key that is
+    // not UTF-8, for one). Bytes that would not read back as a dictionary
+    // are no encoding: written over a settings file, they would lose it all.
+    if (bytes.empty() || !dictionaryFromBytes(bytes))
         return {};
-    return std::vector<uint8_t>(out.data, out.data + out.length);
+    return bytes;
 }
 
 bool PropertyList::writeToFile(const std::string& path) const

@@ -21,10 +21,21 @@ public:
     // Files larger than this are refused before they are parsed: a settings
     // file is a few hundred bytes, and the parser holds all of it in memory.
     static constexpr size_t kMaxFileSize = 1 << 20;
+    // Lists nested deeper than this are refused before they are parsed: the
+    // parser recurses once a level, and a hostile file of that size could
+    // nest deep enough to overflow the stack. Counted in XML elements
+    // (<plist> and <dict> make two) and in binary containers.
+    static constexpr size_t kMaxNesting = 256;
+    // Binary lists that unfold into more values than this are refused before
+    // they are parsed: an object referred to many times becomes as many
+    // copies, so a small file can stand for billions of values.
+    static constexpr uint64_t kMaxValues = uint64_t(1) << 20;
 
     // The file's root dictionary; none when the file is missing, unreadable,
-    // larger than kMaxFileSize, not a property list, or its root is not a
-    // dictionary. XML and binary files alike; the form is remembered.
+    // larger than kMaxFileSize, nested deeper than kMaxNesting, a binary list of
+    // more than kMaxValues values once unfolded, not a property
+    // list (a binary one whose references form a cycle is none), or its root
+    // is not a dictionary. XML and binary files alike; the form is remembered.
     static std::optional<PropertyList> readDictionary(const std::string& path);
     static std::optional<PropertyList> dictionaryFromBytes(std::span<const uint8_t> bytes);
 
@@ -55,7 +66,9 @@ public:
     void setReal(std::string_view key, double value);
     void setString(std::string_view key, std::string_view value);
 
-    // The dictionary encoded in its format; empty if encoding fails.
+    // The dictionary encoded in its format; empty if encoding fails or gives
+    // bytes that would not read back as a dictionary (libplist reads some
+    // values it cannot write readably, such as keys that are not UTF-8).
     std::vector<uint8_t> encoded() const;
 
     // Writes encoded() to `path` atomically (writeFileAtomically); false when
