@@ -131,7 +131,15 @@ void filterSums(const uint8_t* row, const uint8_t* prev, size_t n, uint64_t sums
     }
 }
 
-__attribute__((target_clones("avx2", "default"), flatten)) void filterSums(
+// clang refuses to multiversion a function that is also flattened; it builds
+// the clones without flattening (the fuzz build), GCC with both.
+#if defined(__clang__)
+#define GLOAM_CLONED_FLAT __attribute__((target_clones("avx2", "default")))
+#else
+#define GLOAM_CLONED_FLAT __attribute__((target_clones("avx2", "default"), flatten))
+#endif
+
+GLOAM_CLONED_FLAT void filterSums(
     const uint8_t* row, const uint8_t* prev, size_t n, size_t bpp, uint64_t sums[5])
 {
     if (bpp == 4)
@@ -158,7 +166,7 @@ uint64_t filterRowOf(int type, const uint8_t* row, const uint8_t* prev, size_t n
 }
 
 // Built for AVX2 as well where the processor has it: twice the bytes a step.
-__attribute__((target_clones("avx2", "default"), flatten)) uint64_t filterRow(
+GLOAM_CLONED_FLAT uint64_t filterRow(
     int type, const uint8_t* row, const uint8_t* prev, size_t n, size_t bpp, uint8_t* out)
 {
     return bpp == 4 ? filterRowOf<4>(type, row, prev, n, out)
