@@ -3,7 +3,10 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <deque>
 #include <httplib.h>
+#include <mutex>
 #include <strings.h>
 #include <sys/socket.h>
 #include <thread>
@@ -11,6 +14,78 @@
 namespace platform {
 
 namespace {
+
+// The library's own pool has a fixed eight workers, and a client that sends
+// nothing holds one for the whole read timeout (one trickling a byte at a
+// time, for longer): eight such clients and the page's calls queue behind
+// them. Here each connection gets a worker of its own as it arrives, up to
+// `max` at once; only past that do connections wait for one. Workers stay
+// for the next connections and end with the server.
+class ConnectionWorkers final : public httplib::TaskQueue {
+public:
+    explicit ConnectionWorkers(size_t max)
+        : m_max(max)
+    {
+    }
+
+    void enqueue(std::function<void()> job) override
+    {
+        std::lock_guard lock(m_mutex);
+        m_jobs.push_back(std::move(job));
+        if (m_jobs.size() > m_idle && m_threads.size() < m_max)
+            m_threads.emplace_back([this] { work(); });
+        else
+            m_ready.notify_one();
+    }
+
+    void shutdown() override
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_ready.notify_all();
+        for (auto& thread : m_threads)
+            thread.join();
+        m_threads.clear();
+    }
+
+private:
+    void work()
+    {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            ++m_idle;
+            m_ready.wait(lock, [this] { return m_stopping || !m_jobs.empty(); });
+            --m_idle;
+            if (m_jobs.empty())
+                return; // stopping, and every connection taken was served
+            std::function<void()> job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            lock.unlock();
+            job();
+            lock.lock();
+        }
+    }
+
+    const size_t m_max;
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::deque<std::function<void()>> m_jobs;
+    std::vector<std::thread> m_threads;
+    size_t m_idle = 0;
+    bool m_stopping = false;
+};
+
+// Connections served at once; a loopback widget host has one page and a few
+// tools as clients, so this many at once is only ever someone misbehaving.
+constexpr size_t kMaxConnectionWorkers = 256;
+
+// Connections the system keeps waiting to be accepted. The library listens
+// with a backlog of five, built into its shared library: a burst of clients
+// beyond that has its connections dropped and retried by the system,
+// seconds later.
+constexpr int kListenBacklog = 128;
 
 bool sameName(std::string_view a, std::string_view b)
 {
@@ -97,6 +172,7 @@ struct HttpServer::Impl {
     std::atomic<bool> stopped {false};
     std::atomic<bool> entered {false};
     std::atomic<bool> finished {false};
+    std::atomic<int> listening {-1}; // the listening socket, once made
 };
 
 HttpServer::HttpServer(Handlers handlers, size_t maxBodyBytes, HttpHeaders everyAnswer)
@@ -119,11 +195,15 @@ HttpServer::HttpServer(Handlers handlers, size_t maxBodyBytes, HttpHeaders every
     // The library's default adds SO_REUSEPORT, with which a second server on
     // the same port binds too and takes half of the connections. Address
     // reuse alone lets a restarted host take its port back at once.
-    server.set_socket_options([](socket_t socket) {
+    // The library calls this for its listening socket only, before binding;
+    // bind() widens that socket's backlog once it listens.
+    server.set_socket_options([impl = m_impl.get()](socket_t socket) {
         int yes = 1;
         setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
+        impl->listening = socket;
     });
     server.set_write_timeout(5, 0);
+    server.new_task_queue = [] { return new ConnectionWorkers(kMaxConnectionWorkers); };
 
     Impl* impl = m_impl.get();
     // Runs before the library reads a body, so that a refusal costs nothing.
@@ -177,6 +257,9 @@ int HttpServer::bind(const std::string& address, int port)
     if (bound <= 0)
         throw HttpServerError("cannot listen on " + address + ":" + std::to_string(port)
             + (port ? " (is the port in use?)" : ""));
+    // Listening again on a listening socket only sets its backlog.
+    if (int socket = m_impl->listening; socket >= 0)
+        ::listen(socket, kListenBacklog);
     return bound;
 }
 
