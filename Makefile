@@ -17,6 +17,15 @@ run: build
 
 test: build
 	ctest --preset default
+	@$(MAKE) --no-print-directory test-asan
+
+# The unit tests and the fuzz corpora once more, built with AddressSanitizer
+# and UndefinedBehaviorSanitizer in build-asan/ (the benchmarks are not
+# built there, and the browser tests run only in the build above).
+test-asan: deps
+	cmake --preset asan >/dev/null
+	cmake --build --preset asan --target gloam_tests fuzz_replays
+	ctest --preset asan -LE e2e
 
 bench: build
 	./build/gloam_bench
