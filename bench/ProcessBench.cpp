@@ -156,6 +156,28 @@ void runProgram(benchmark::State& state, const std::vector<std::string>& argv)
     state.counters["peak_MB"] = double(peakKB) / 1024.0;
 }
 
+// `gloam render` of the widget's map with its lights and sun at a fixed
+// instant, from a fresh process, the way a user runs it.
+void BM_Render(benchmark::State& state)
+{
+    const std::string size = std::to_string(state.range(0)) + "x" + std::to_string(state.range(1));
+    runProgram(state,
+        {GLOAM_CLI_PATH, "render", "--time", "2026-03-20T15:00:00Z", "--size", size, "-o",
+            bench::scratchDir() + "/render.png"});
+}
+BENCHMARK(BM_Render)
+    ->Args({1024, 512})
+    ->Args({2048, 1024})
+    ->Iterations(5)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Render)
+    ->Args({8192, 4096})
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond);
+
 const char* const kXplanet = "/usr/bin/xplanet";
 
 void BM_Xplanet_Rectangular(benchmark::State& state)
