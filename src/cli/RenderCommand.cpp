@@ -240,10 +240,10 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
             platform::Image picture = pictureOrThrow("--lights", *lights.path);
             const platform::Bitmap& lp = *picture.bitmap();
             // The lights are read pixel for pixel on the map's grid, so they
-            // are scaled to it first and stay on their cities.
-            if (lp.width() != w || lp.height() != h || moved)
-                lightsFitted = lp.width() == w && lp.height() == h ? std::move(picture)
-                                                                   : cli::stretched(picture, w, h);
+            // are scaled to it first and stay on their cities. Already
+            // decoded, they go to the renderer as they are even when they fit.
+            lightsFitted = lp.width() == w && lp.height() == h ? std::move(picture)
+                                                               : cli::stretched(picture, w, h);
         }
         if (moved) {
             base = renderer.centerImage(std::move(base), center);
