@@ -145,8 +145,8 @@ TEST_F(WidgetServerLoadTest, SilentAndSlowClientsDoNotKeepThePageFromItsAnswers)
 TEST_F(WidgetServerLoadTest, HostileRequestsAreRefusedAndTheBridgeStillAnswers)
 {
     const std::string p = std::to_string(port);
-    std::string nested(5000, '[');
-    nested += std::string(5000, ']');
+    std::string nested(8000, '[');
+    nested += std::string(8000, ']');
     const std::string hostile[] = {
         std::string("GET /\0/etc/passwd HTTP/1.1\r\nHost: 127.0.0.1:", 18) + p + "\r\n\r\n",
         "GET /" + std::string(70000, 'a') + " HTTP/1.1\r\nHost: 127.0.0.1:" + p + "\r\n\r\n",
