@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <plist/plist.h>
 
 namespace platform {
@@ -260,6 +261,11 @@ std::optional<PropertyList> PropertyList::dictionaryFromBytes(std::span<const ui
     data.push_back('\0');
     auto length = static_cast<uint32_t>(bytes.size());
     Format format = plist_is_binary(data.data(), length) ? Format::Binary : Format::Xml;
+    // No XML document holds a zero byte. libplist's XML reader takes one
+    // inside a string for its end when it copies the text but keeps the
+    // whole length, and its writer then reads past the copy.
+    if (format == Format::Xml && std::memchr(data.data(), 0, bytes.size()) != nullptr)
+        return std::nullopt;
     // libplist's parsers, and its copy, free and encoders, recurse once a
     // level: a file nested some tens of thousands deep exhausts the stack.
     size_t depth = format == Format::Binary

@@ -231,6 +231,11 @@ TEST(PropertyListHostileTest, GarbageOfEveryKindGivesNoDictionary)
         bytesOf("<plist><dict><key>a</key>"),
         bytesOf(std::string(4096, '<')),
         bytesOf(std::string(4096, '\0')),
+        // A string with zero bytes inside: libplist copied it only up to the
+        // first zero but kept its whole length, and read past the copy when
+        // writing it back.
+        bytesOf(xmlPlist("<dict><key>shadowlevel</key><string>0.5" + std::string(20, '\0')
+            + "0.75</string></dict>")),
     };
     uint32_t seed = 7;
     for (int n = 0; n < 200; ++n) {
