@@ -90,7 +90,8 @@ size_t xmlNesting(std::string_view x, size_t limit)
 
 // The deepest nesting of containers (arrays, sets, dictionaries) in a binary
 // property list, counting up to `limit + 1`; a cycle of references counts as
-// too deep, and so does a file whose structure cannot be followed, or one
+// too deep, and so do a file whose structure cannot be followed, a string
+// with a zero character (libplist mishandles those as it does in XML), or one
 // that unfolds into more than `maxNodes` values. libplist makes a value of
 // its own for every reference, so objects shared by reference multiply: a
 // chain of arrays each referring twice to the next is a small file and 2^n
@@ -154,12 +155,44 @@ size_t binaryNesting(std::span<const uint8_t> b, size_t limit, uint64_t maxNodes
         uint64_t n, next;
     };
     std::vector<Frame> path;
+    // True for a string (ASCII or UTF-16) that holds a zero character, or
+    // one that runs past the objects. libplist keeps such a string's whole
+    // length but treats it as ending at the zero in places, and its writer
+    // then looks up an object it never stored: a null pointer.
+    auto badString = [&](uint64_t object) {
+        uint64_t at = be(size_t(table + object * offsetSize), offsetSize);
+        if (at < 8 || at >= table)
+            return false; // not a string libplist can find either
+        uint8_t kind = b[at] >> 4;
+        if (kind != 0x5 && kind != 0x6)
+            return false;
+        uint64_t n = b[at] & 0x0F;
+        size_t p = size_t(at) + 1;
+        if (n == 0x0F) {
+            if (p >= table || (b[p] >> 4) != 0x1 || (b[p] & 0x0F) > 3)
+                return true;
+            size_t width = size_t(1) << (b[p] & 0x0F);
+            if (table - p - 1 < width)
+                return true;
+            n = be(p + 1, width);
+            p += 1 + width;
+        }
+        const size_t unit = kind == 0x6 ? 2 : 1;
+        if (n > (table - p) / unit)
+            return true;
+        for (size_t i = 0; i < n; ++i) {
+            bool zero = b[p + i * unit] == 0 && (unit == 1 || b[p + i * unit + 1] == 0);
+            if (zero)
+                return true;
+        }
+        return false;
+    };
     auto enter = [&](uint64_t object) {
         size_t first = 0;
         uint64_t n = 0;
         if (!children(object, first, n)) {
             state[object] = Done;
-            return true;
+            return !badString(object);
         }
         if (n != 0 && (n == UINT64_MAX || (table - first) / refSize < n))
             return false;

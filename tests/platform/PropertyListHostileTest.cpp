@@ -171,6 +171,21 @@ TEST(PropertyListHostileTest, BinaryReferencesThatLoopOrPointOutsideGiveNoDictio
         {"dictionary value is the dictionary", bplist({container(0xD, {1, 0}), ascii("a")})},
         {"reference past the objects", bplist({container(0xD, {1, 9}), ascii("a")})},
         {"top object past the objects", bplist({container(0xD, {}), ascii("a")}, 5)},
+        // Strings holding a zero character: libplist's writer looked up a
+        // node it had never stored, a null pointer, when writing them back.
+        {"ASCII string with a zero byte",
+            bplist({container(0xD, {1, 2}), ascii("a"), ascii(std::string("b\0c", 3))})},
+        {"UTF-16 key with a zero unit",
+            bplist({container(0xD, {1, 2}),
+                [](size_t) {
+                    return std::vector<uint8_t> {0x62, 0x00, 0xE9, 0x00, 0x00};
+                },
+                ascii("v")})},
+        {"string running past the objects",
+            bplist({container(0xD, {1, 2}), ascii("a"),
+                [](size_t) {
+                    return std::vector<uint8_t> {0x5F, 0x10, 0xFF, 'x'};
+                }})},
         {"count larger than the file", bplist({[](size_t) {
              return std::vector<uint8_t> {
                  0xDF, 0x13, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
