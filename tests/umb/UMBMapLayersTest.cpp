@@ -105,8 +105,9 @@ TEST(UMBMapLayersTest, ShadeIsBlurredIntoARampAcrossTheTerminator)
     for (int x = c - 6; x <= c + 5; ++x) {
         EXPECT_GT(alphaAt(shade, x, y), 0) << x;
         EXPECT_LT(alphaAt(shade, x, y), 191) << x;
-        if (x > c - 6)
+        if (x > c - 6) {
             EXPECT_GT(alphaAt(shade, x, y), alphaAt(shade, x - 1, y)) << x;
+        }
     }
     for (int x = c + 6; x < 353; ++x)
         EXPECT_EQ(alphaAt(shade, x, y), 191) << x;
