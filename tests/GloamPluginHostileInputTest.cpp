@@ -10,6 +10,7 @@
 #include "platform/Files.h"
 #include "platform/Image.h"
 #include "platform/ImageCodec.h"
+#include "support/PngBytes.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
@@ -112,35 +113,6 @@ std::vector<uint8_t> jpegClaiming(std::vector<uint8_t> jpeg, uint16_t width, uin
     return jpeg;
 }
 
-uint32_t crc32(const uint8_t* p, size_t n)
-{
-    uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = 0; i < n; ++i) {
-        c ^= p[i];
-        for (int k = 0; k < 8; ++k)
-            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
-    }
-    return ~c;
-}
-
-// A PNG of one sound IHDR claiming `width` x `height`, then one IDAT byte.
-std::vector<uint8_t> pngClaiming(uint32_t width, uint32_t height)
-{
-    std::vector<uint8_t> png
-        = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
-    auto put32 = [&](uint32_t v) {
-        for (int s = 24; s >= 0; s -= 8)
-            png.push_back(uint8_t(v >> s));
-    };
-    put32(width);
-    put32(height);
-    png.insert(png.end(), {8, 6, 0, 0, 0});
-    put32(crc32(png.data() + 12, 17));
-    png.insert(png.end(), {0, 0, 0, 1, 'I', 'D', 'A', 'T', 0x78});
-    put32(crc32(png.data() + png.size() - 5, 5));
-    return png;
-}
-
 std::vector<uint8_t> scanBomb(const std::vector<uint8_t>& progressive, int copies)
 {
     const uint8_t sos[2] = {0xFF, 0xDA};
@@ -170,7 +142,7 @@ TEST_F(GloamPluginHostileInputTest, ABadMapDrawsNothingAndTheLastPictureStaysWho
             scanBomb(
                 *platform::encodeJpeg(picture(64, 32, platform::PixelFormat::RGB, 0.2), 85, true),
                 400)},
-        {"a PNG of 100000 x 100000", pngClaiming(100000, 100000)},
+        {"a PNG of 100000 x 100000", testing_support::pngClaiming(100000, 100000)},
         {"not a picture", bytesOf("GIF89a and then some")},
     };
     for (size_t keep : {size_t(2), size_t(100), m_map.size() / 2, m_map.size() - 2})
@@ -190,8 +162,8 @@ TEST_F(GloamPluginHostileInputTest, BadSunOrLightsPicturesLeaveThoseLayersOut)
     GloamPlugin plugin;
     const std::vector<std::vector<uint8_t>> bad = {
         {},
-        pngClaiming(100000, 100000),
-        pngClaiming(64, 32), // sound header, no pixels
+        testing_support::pngClaiming(100000, 100000),
+        testing_support::pngClaiming(64, 32), // sound header, no pixels
         bytesOf("\x89PNG\r\n\x1a\n"),
         [] {
             auto png = *platform::encodePng(picture(8, 8, platform::PixelFormat::RGBA, 1));

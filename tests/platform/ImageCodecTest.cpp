@@ -1,4 +1,5 @@
 #include "platform/ImageCodec.h"
+#include "support/PngBytes.h"
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -36,31 +37,6 @@ bool sameSamples(const Bitmap& a, const Bitmap& b)
         && std::memcmp(a.data(), b.data(), a.byteCount()) == 0;
 }
 
-uint32_t crc32(const uint8_t* p, size_t n)
-{
-    uint32_t c = 0xFFFFFFFFu;
-    for (size_t i = 0; i < n; ++i) {
-        c ^= p[i];
-        for (int k = 0; k < 8; ++k)
-            c = (c >> 1) ^ (0xEDB88320u & (0u - (c & 1)));
-    }
-    return ~c;
-}
-
-std::vector<uint8_t> pngHeaderClaiming(uint32_t width, uint32_t height)
-{
-    std::vector<uint8_t> png
-        = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
-    for (uint32_t v : {width, height})
-        for (int s = 24; s >= 0; s -= 8)
-            png.push_back(uint8_t(v >> s));
-    png.insert(png.end(), {8, 6, 0, 0, 0});
-    uint32_t crc = crc32(png.data() + 12, 17);
-    for (int s = 24; s >= 0; s -= 8)
-        png.push_back(uint8_t(crc >> s));
-    return png;
-}
-
 } // namespace
 
 TEST(ImageCodecTest, PngRoundTripIsPixelExactForEveryEncoder)
@@ -95,7 +71,7 @@ TEST(ImageCodecTest, EmptyBitmapHasNoPng)
 
 TEST(ImageCodecTest, HugePngHeaderIsRefusedWithoutAllocating)
 {
-    auto png = pngHeaderClaiming(100000, 100000);
+    auto png = testing_support::pngClaiming(100000, 100000, false);
     // In a child whose address space is capped far below the 40 GB the header
     // asks for: if the decoder allocated first, it would fail for lack of
     // memory (or crash) instead of answering "too large".
@@ -123,7 +99,8 @@ TEST(ImageCodecTest, HugePngHeaderIsRefusedWithoutAllocating)
     };
     for (const auto& c : cases) {
         DecodeError error {};
-        EXPECT_FALSE(decodePng(pngHeaderClaiming(c.w, c.h), c.limits, &error)) << c.w << "x" << c.h;
+        EXPECT_FALSE(decodePng(testing_support::pngClaiming(c.w, c.h, false), c.limits, &error))
+            << c.w << "x" << c.h;
         EXPECT_EQ(error, DecodeError::TooLarge) << c.w << "x" << c.h;
     }
 }
