@@ -56,6 +56,11 @@ TEST(RequestCommandTest, TheNightSideOfThisInstantIsShadedOverTheMonthsMap)
     testing_support::TempDir dir;
     const std::string widget = dir / "Gloam.wdgt";
     fs::copy(GLOAM_BUILD_WIDGET_DIR, widget, fs::copy_options::recursive);
+    // The shipped level: the built widget keeps whatever level its user last chose.
+    platform::PropertyList settings;
+    settings.setReal("shadowlevel", 0.75);
+    ASSERT_TRUE(
+        settings.writeToFile(widget + "/GloamPlugin.widgetplugin/Contents/Resources/user.plist"));
     // Where the Sun stands while the command draws; a request that straddles
     // the turn of a month is made again, so that the map is known.
     umb::UMBDate now;
