@@ -1,7 +1,8 @@
 // The `gloam` command given what nobody should give it: empty, enormous or
 // non-UTF-8 values for every option of every command, pictures that lie
 // about themselves, and a render killed while it writes. Every bad value is
-// status 2 with a message on standard error and nothing written; an output file is the old one or the new one, whole.
+// status 2 with a message on standard error and nothing written; an output file is the old one or
+// the new one, whole.
 #include "cli/RunGloam.h"
 #include "platform/Files.h"
 #include "platform/ImageCodec.h"
