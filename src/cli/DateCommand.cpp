@@ -83,10 +83,7 @@ cli::Command::Registration registration {{
     "An instant as the engine reads it: Julian Date, calendar fields, texts, sidereal time",
     [](CLI::App& app) -> std::function<int()> {
         auto options = std::make_shared<DateOptions>();
-        app.add_option("--time", options->time,
-               "The instant, ISO 8601: 2024-06-20T20:51:00Z, 2024-06-20T22:51+02:00, "
-               "2024-06-20 (00:00 UTC) or now (the default)")
-            ->type_name("T");
+        app.add_option("--time", options->time, cli::kTimeOptionHelp)->type_name("T");
         app.add_option("--longitude", options->longitude,
                "Longitude of the local sidereal time, degrees east positive (default 0)")
             ->type_name("L");

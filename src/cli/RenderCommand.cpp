@@ -342,10 +342,7 @@ cli::Command::Registration registration {{
         auto o = std::make_shared<RenderOptions>();
         app.add_option("-o,--output", o->output, "The PNG file to write (required)")
             ->type_name("FILE");
-        app.add_option("--time", o->time,
-               "The instant, ISO 8601: 2024-06-20T20:51:00Z, 2024-06-20T22:51+02:00, "
-               "2024-06-20 (00:00 UTC) or now (the default)")
-            ->type_name("T");
+        app.add_option("--time", o->time, cli::kTimeOptionHelp)->type_name("T");
         app.add_option("--widget", o->widget,
                "Widget whose pictures and shadow level are the defaults (default: the built "
                "widget, else the installed one)")

@@ -95,10 +95,7 @@ cli::Command::Registration registration {{
     "Where the Sun is at an instant: RA and Dec, subsolar point, altitude and azimuth",
     [](CLI::App& app) -> std::function<int()> {
         auto options = std::make_shared<SunOptions>();
-        app.add_option("--time", options->time,
-               "The instant, ISO 8601: 2024-06-20T20:51:00Z, 2024-06-20T22:51+02:00, "
-               "2024-06-20 (00:00 UTC) or now (the default)")
-            ->type_name("T");
+        app.add_option("--time", options->time, cli::kTimeOptionHelp)->type_name("T");
         app.add_option("--observer", options->observer,
                "Where altitude and azimuth are seen from: longitude (east positive) and "
                "latitude in degrees (default 0,0)")

@@ -11,6 +11,12 @@
 
 namespace cli {
 
+// The help text of every command's --time option, so that all of them
+// describe the same reader in the same words.
+inline constexpr const char* kTimeOptionHelp
+    = "The instant, ISO 8601: 2024-06-20T20:51:00Z, 2024-06-20T22:51+02:00, "
+      "2024-06-20 (00:00 UTC) or now (the default)";
+
 // Milliseconds since 1970-01-01 00:00:00 UTC of `text`, which is one of
 //   2024-06-20T20:51:00Z        seconds optional, a fraction (. or ,) allowed,
 //   2024-06-20T22:51:00+02:00   an offset as +hh:mm, +hhmm or +hh,

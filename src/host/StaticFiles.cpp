@@ -1,6 +1,7 @@
 #include "host/StaticFiles.h"
 
 #include "platform/Files.h"
+#include "platform/Text.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -13,17 +14,6 @@ namespace {
 
 // Widget files are pages, scripts and pictures; a larger file is not one.
 constexpr size_t kLargestFile = 64u << 20;
-
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 std::string canonical(const std::string& path)
 {
@@ -63,8 +53,8 @@ StaticFiles::Resolved StaticFiles::resolve(std::string_view rawPath) const
             decoded += c;
             continue;
         }
-        int high = i + 2 < rawPath.size() ? hexValue(rawPath[i + 1]) : -1;
-        int low = high >= 0 ? hexValue(rawPath[i + 2]) : -1;
+        int high = i + 2 < rawPath.size() ? platform::hexDigitValue(rawPath[i + 1]) : -1;
+        int low = high >= 0 ? platform::hexDigitValue(rawPath[i + 2]) : -1;
         if (low < 0)
             return {{}, 400};
         char byte = static_cast<char>(high * 16 + low);

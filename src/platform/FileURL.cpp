@@ -1,5 +1,7 @@
 #include "platform/FileURL.h"
 
+#include "platform/Text.h"
+
 namespace platform {
 
 namespace {
@@ -12,17 +14,6 @@ bool isAlpha(char c)
 bool isDigit(char c)
 {
     return c >= '0' && c <= '9';
-}
-
-int hexValue(char c)
-{
-    if (isDigit(c))
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
 }
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b)
@@ -66,7 +57,7 @@ std::optional<std::string> percentDecoded(std::string_view text)
         if (c == '%') {
             if (i + 2 >= text.size())
                 return std::nullopt;
-            int hi = hexValue(text[i + 1]), lo = hexValue(text[i + 2]);
+            int hi = hexDigitValue(text[i + 1]), lo = hexDigitValue(text[i + 2]);
             if (hi < 0 || lo < 0)
                 return std::nullopt;
             c = static_cast<char>(hi * 16 + lo);

@@ -60,4 +60,15 @@ std::string trimWhitespaceAndNewlines(std::string_view text)
     return std::string(text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
 }
 
+int hexDigitValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
 } // namespace platform

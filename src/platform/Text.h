@@ -1,4 +1,5 @@
-// Text: UTF-8 checks and the trimming of white space and line breaks. Pure
+// Text: UTF-8 checks, the trimming of white space and line breaks, and
+// hexadecimal digits. Pure
 // functions over caller-owned bytes.
 #pragma once
 
@@ -18,5 +19,8 @@ bool isWhitespaceOrNewline(char32_t c);
 // `text` without the characters above at either end. Ill-formed bytes are
 // never trimmed; they stay where they are.
 std::string trimWhitespaceAndNewlines(std::string_view text);
+
+// The value of a hexadecimal digit (0-9, a-f, A-F), or -1 for any other byte.
+int hexDigitValue(char c);
 
 } // namespace platform
