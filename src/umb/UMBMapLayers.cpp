@@ -49,6 +49,17 @@ void copyPixel(const platform::Bitmap& from, int fx, int fy, platform::Bitmap& t
     d[3] = from.hasAlpha() ? s[3] : 255;
 }
 
+// `v` brought back into [0, size) by one turn at most, in single precision
+// as the centring's sums are made: a shift is less than one map across.
+float wrappedOnce(float v, float size)
+{
+    if (v >= size)
+        v -= size;
+    if (v < 0)
+        v += size;
+    return v;
+}
+
 } // namespace
 
 template<class Projection> platform::Bitmap UMBMapRenderer<Projection>::makeLayerBitmap() const
@@ -252,21 +263,13 @@ platform::Image UMBMapRenderer<Projection>::centerImage(
     const float dx = float(p.x - w * 0.5);
     const float dy = float(p.y - h * 0.5);
     for (int i = 0; i < moved.width(); ++i) {
-        float sx = float(i) + dx;
-        if (sx >= w)
-            sx -= w;
-        if (sx < 0)
-            sx += w;
+        const float sx = wrappedOnce(float(i) + dx, w);
         // Single-precision sums can land on the far edge itself; such a
         // column has no source and stays transparent.
         if (!(sx >= 0 && int(sx) < source->width()))
             continue;
         for (int j = 0; j < moved.height(); ++j) {
-            float sy = float(j) + dy;
-            if (sy >= h)
-                sy -= h;
-            if (sy < 0)
-                sy += h;
+            const float sy = wrappedOnce(float(j) + dy, h);
             if (!(sy >= 0 && int(sy) < source->height()))
                 continue;
             copyPixel(*source, int(sx), int(sy), moved, i, j);
