@@ -1,87 +1,73 @@
 #include "umb/UMBDefines.h"
 
+#include "support/UmbFixtures.h"
+
 #include <cmath>
+#include <cstdio>
 #include <gtest/gtest.h>
-#include <limits>
+#include <sstream>
 
 using umb::UMBDefines;
+using umb::Worldcoor;
+
+namespace {
+
+std::vector<std::string> dumpLines(const Worldcoor& record)
+{
+    std::fflush(stdout);
+    testing::internal::CaptureStdout();
+    UMBDefines::printWCS(record);
+    std::fflush(stdout);
+    std::istringstream in(testing::internal::GetCapturedStdout());
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    return lines;
+}
+
+} // namespace
 
 TEST(UMBDefinesTest, VisibilityIsTheGeometricHorizon)
 {
     struct {
         double lon1, lat1, lon2, lat2;
         bool visible;
-    } cases[] = {
-        {0, 0, 0, 0, true},
-        {0, 0, 90, 0, true}, // exactly 90 degrees apart counts as visible
-        {0, 0, 90.001, 0, false},
-        {0, 0, 180, 0, false},
-        {0, 90, 0, 0, true}, // the pole sees the equatorial Sun on its horizon
-        {0, 66.6, 0, 23.4, true},
-        {180, 70, 0, 23.4, true}, // midnight sun
-        {180, 60, 0, 23.4, false},
-        {10, -12, 10, -12, true}, // rounds just above 1 unclamped
-        {-75, 40, -75.0000001, 40, true},
-        {0, NAN, 0, 0, false},
-    };
+    } cases[]
+        = {{0, 0, 0, 0, true}, {0, 0, 90, 0, true}, // exactly 90 degrees apart counts as visible
+            {0, 0, 90.001, 0, false}, {0, 0, 180, 0, false},
+            {0, 90, 0, 0, true}, // the pole sees the equatorial Sun on its horizon
+            {0, 66.6, 0, 23.4, true}, {180, 70, 0, 23.4, true}, // midnight sun
+            {180, 60, 0, 23.4, false}, {10, -12, 10, -12, true}, // rounds just above 1 unclamped
+            {-75, 40, -75.0000001, 40, true}, {0, NAN, 0, 0, false}, {0, 40, 0, -55, false},
+            {0, -40, 0, 55, false}, {30, 10, -65, 20, false}};
     for (auto c : cases) {
         EXPECT_EQ(UMBDefines::pointIsVisible(c.lon1, c.lat1, c.lon2, c.lat2), c.visible)
             << "(" << c.lon1 << ", " << c.lat1 << ") sees (" << c.lon2 << ", " << c.lat2 << ")";
+        EXPECT_EQ(UMBDefines::pointIsVisible(c.lon2, c.lat2, c.lon1, c.lat1), c.visible)
+            << "not symmetric";
     }
 }
 
-TEST(UMBDefinesTest, VisibilityIsSymmetricAndHoldsForEveryPointUnderItsOwnZenith)
-{
-    // A coarse sweep of the globe, with fractions that exercise rounding.
-    for (double lat1 = -90; lat1 <= 90; lat1 += 7.3) {
-        for (double lon1 = -180; lon1 <= 180; lon1 += 11.7) {
-            EXPECT_TRUE(UMBDefines::pointIsVisible(lon1, lat1, lon1, lat1)) << lon1 << ", " << lat1;
-            for (double dlon : {-170.3, -89.99, 0.5, 90.0, 120.25}) {
-                double lon2 = lon1 + dlon;
-                double lat2 = -lat1 * 0.5 + 3.1;
-                EXPECT_EQ(UMBDefines::pointIsVisible(lon1, lat1, lon2, lat2),
-                    UMBDefines::pointIsVisible(lon2, lat2, lon1, lat1))
-                    << lon1 << ", " << lat1 << " / " << lon2 << ", " << lat2;
-            }
-        }
-    }
-}
-
-TEST(UMBDefinesTest, RangeReducesByDivisionNotSteps)
+TEST(UMBDefinesTest, AngleReductions)
 {
     struct {
+        double (*fn)(double);
         double in, out;
-    } cases[] = {{-30, 330}, {720, 0}, {-360, 0}, {370, 9.999999999999964}, {0, 0}, {359.5, 359.5}};
+    } cases[] = {// range reduces by division ...
+        {umb::range, -30, 330}, {umb::range, 720, 0}, {umb::range, -360, 0},
+        {umb::range, 370, 9.999999999999964}, {umb::range, 359.5, 359.5},
+        // ... the others by steps, keeping the upper end point
+        {umb::range360, 360, 360}, {umb::range360, -360, 0}, {umb::range360, 725, 5},
+        {umb::range360, 720, 360}, {umb::range360, -1, 359}, {umb::range360, 0, 0},
+        {umb::range360, 3.6e9, 360}, {umb::range360, -3.6e9, 0}, {umb::range360, 3.6e9 + 10, 10},
+        {umb::range360, 1e300, 360}, // 1e300 is a whole number of turns
+        {umb::range24, -1, 23}, {umb::range24, 24, 24}, {umb::range24, 25, 1},
+        {umb::range24, 48, 24}, {umb::range24, -24, 0}, {umb::range24, 2.4e8 + 1, 1},
+        {umb::ipart, -2.5, -2}, {umb::ipart, 2.5, 2}, {umb::ipart, -0.9, 0}};
     for (auto c : cases)
-        EXPECT_EQ(umb::range(c.in), c.out) << c.in;
-}
-
-TEST(UMBDefinesTest, SteppingReductionsKeepTheUpperEndPoint)
-{
-    struct {
-        double in, out;
-    } degrees[] = {{360, 360}, {-360, 0}, {725, 5}, {720, 360}, {-1, 359}, {0, 0}, {3.6e9, 360},
-        {-3.6e9, 0}, {3.6e9 + 10, 10}, {1e300, 360}}; // 1e300 is a whole number of turns
-    for (auto c : degrees)
-        EXPECT_DOUBLE_EQ(umb::range360(c.in), c.out) << c.in;
-    struct {
-        double in, out;
-    } hours[] = {{-1, 23}, {24, 24}, {25, 1}, {48, 24}, {-24, 0}, {2.4e8 + 1, 1}};
-    for (auto c : hours)
-        EXPECT_DOUBLE_EQ(umb::range24(c.in), c.out) << c.in;
-    for (double bad : {INFINITY, -INFINITY, NAN}) {
-        EXPECT_TRUE(std::isnan(umb::range360(bad))) << bad;
-        EXPECT_TRUE(std::isnan(umb::range24(bad))) << bad;
-    }
-}
-
-TEST(UMBDefinesTest, TruncationAndDecimalRounding)
-{
-    struct {
-        double in, out;
-    } truncations[] = {{-2.5, -2}, {2.5, 2}, {0, 0}, {-0.9, 0}};
-    for (auto c : truncations)
-        EXPECT_EQ(umb::ipart(c.in), c.out) << c.in;
+        EXPECT_DOUBLE_EQ(c.fn(c.in), c.out) << c.in;
+    for (double bad : {INFINITY, -INFINITY, NAN})
+        EXPECT_TRUE(std::isnan(umb::range360(bad)) && std::isnan(umb::range24(bad))) << bad;
     struct {
         double value;
         int32_t places;
@@ -95,27 +81,44 @@ TEST(UMBDefinesTest, TruncationAndDecimalRounding)
 TEST(UMBDefinesTest, DegreeTrigonometryAndConversions)
 {
     const double pi = 3.141592653589793;
-    struct {
-        const char* what;
-        double got, want;
-    } cases[] = {
-        {"datan2(1, -1)", umb::datan2(1, -1), 135},
-        {"datan2(-1, -1)", umb::datan2(-1, -1), -135},
-        {"hrrad(12)", umb::hrrad(12), pi},
-        {"radhr(pi)", umb::radhr(pi), 12},
-        {"deghr(-15)", umb::deghr(-15), -1},
-        {"hrdeg(1.5)", umb::hrdeg(1.5), 22.5},
-        {"degrad(180)", umb::degrad(180), pi},
-        {"raddeg(pi/2)", umb::raddeg(pi / 2), 90},
-        {"dsin(30)", umb::dsin(30), 0.5},
-        {"dcos(60)", umb::dcos(60), 0.5},
-        {"dtan(45)", umb::dtan(45), 1},
-        {"dasin(0.5)", umb::dasin(0.5), 30},
-        {"dacos(0.5)", umb::dacos(0.5), 60},
-        {"datan(1)", umb::datan(1), 45},
-    };
-    for (auto c : cases)
-        EXPECT_NEAR(c.got, c.want, 1e-12) << c.what;
-    EXPECT_TRUE(std::isnan(umb::dasin(1.5)));
-    EXPECT_TRUE(std::isnan(umb::dacos(-1.5)));
+    const double cases[][2] = {{umb::datan2(1, -1), 135}, {umb::datan2(-1, -1), -135},
+        {umb::hrrad(12), pi}, {umb::radhr(pi), 12}, {umb::deghr(-15), -1}, {umb::hrdeg(1.5), 22.5},
+        {umb::degrad(180), pi}, {umb::raddeg(pi / 2), 90}, {umb::dsin(30), 0.5},
+        {umb::dcos(60), 0.5}, {umb::dtan(45), 1}, {umb::dasin(0.5), 30}, {umb::dacos(0.5), 60},
+        {umb::datan(1), 45}};
+    for (size_t i = 0; i < std::size(cases); ++i)
+        EXPECT_NEAR(cases[i][0], cases[i][1], 1e-12) << "row " << i;
+    EXPECT_TRUE(std::isnan(umb::dasin(1.5)) && std::isnan(umb::dacos(-1.5)));
+}
+
+TEST(UMBDefinesTest, WorldcoorDumpLinesInOrder)
+{
+    // A fresh record: zeros and absent texts, which print as empty ones.
+    std::vector<std::string> want;
+    for (const auto& row : testing_support::dataTable("worldcoor-zero-dump.txt"))
+        want.push_back(row.at(0));
+    ASSERT_EQ(want.size(), 110u);
+    Worldcoor w;
+    EXPECT_EQ(dumpLines(w), want);
+
+    // Values in their formats; the auxiliary fields are never printed.
+    w.yinc = -0.000277777;
+    w.xpos = 12.3456789;
+    w.pcode = -7;
+    w.detector = 2147483647;
+    w.instrument = "WFPC2";
+    w.center = "12:30:00 +45:00:00";
+    w.ppo_coeff[5] = 0.123456789012345678;
+    w.amd_x_coeff[19] = -1.0 / 3.0;
+    w.aux_strings[7] = "line\nbreak";
+    w.aux_flag = -1;
+    want[5] = "yinc -0.000278"; // six decimals, rounded to nearest
+    want[35] = "xpos 12.345679";
+    want[37] = "pcode -7";
+    want[48] = "detector 2147483647";
+    want[49] = "instrument WFPC2";
+    want[55] = "center 12:30:00 +45:00:00";
+    want[69] = "ppo_coeff[5] = 0.123456789012346";
+    want[89] = "amd_x_coeff[19] = -0.333333333333333";
+    EXPECT_EQ(dumpLines(w), want);
 }

@@ -1,0 +1,167 @@
+// The two renderers' state and their conversions between longitude and
+// latitude and map pixels, in single precision.
+#include "umb/UMBEquirectangular.h"
+#include "umb/UMBMillerCylindrical.h"
+
+#include <gtest/gtest.h>
+
+using platform::Point;
+using umb::UMBEquirectangular;
+using umb::UMBMillerCylindrical;
+
+namespace {
+
+bool singlePrecision(Point p)
+{
+    return p.x == double(float(p.x)) && p.y == double(float(p.y));
+}
+
+} // namespace
+
+TEST(UMBProjectionTest, DefaultsAndPropertiesAsGiven)
+{
+    UMBEquirectangular plain;
+    UMBMillerCylindrical miller;
+    EXPECT_EQ(Point(plain.mapwidth(), plain.mapheight()), Point(1000, 500));
+    EXPECT_EQ(Point(miller.mapwidth(), miller.mapheight()), Point(1000, 734));
+    EXPECT_EQ(plain.maporigin(), (Point {0, 0}));
+    EXPECT_FALSE(plain.lightsimgpath() || plain.sunimgpath());
+    auto defaults = [](const auto& r) {
+        EXPECT_EQ(r.alpha(), 0.75f);
+        EXPECT_EQ(r.blurdepth(), 6);
+        EXPECT_TRUE(r.flipped());
+    };
+    defaults(plain);
+    defaults(miller);
+    EXPECT_DOUBLE_EQ(UMBMillerCylindrical::millerOrdinate(90), 2.303412543376391);
+    plain.setLightsimgpath("/x/lights.png");
+    plain.setSunimgpath("/x/sun.png");
+    plain.setBlurdepth(-3);
+    plain.setFlipped(false);
+    plain.setAlpha(1.5f);
+    EXPECT_EQ(plain.lightsimgpath(), "/x/lights.png");
+    EXPECT_EQ(plain.sunimgpath(), "/x/sun.png");
+    EXPECT_EQ(plain.blurdepth(), -3);
+    EXPECT_FALSE(plain.flipped());
+    EXPECT_EQ(plain.alpha(), 1.5f);
+}
+
+TEST(UMBProjectionTest, EquirectangularPublishedPoints)
+{
+    struct {
+        float lon, lat;
+        Point origin;
+        double x, y;
+    } toMap[] = {
+        {0, 0, {0, 0}, 500, 250},
+        {-180, 90, {0, 0}, 0, 0},
+        {180, -90, {0, 0}, 1000, 500}, // one past the last pixel each way
+        {-170, 0, {30, 0}, 500 + 160 / 0.36, 250}, // offset -200 wraps to 160
+        {200, 0, {30, 0}, 500 + 170 / 0.36, 250}, // offset 170 is not wrapped
+        {600, 0, {0, 0}, 500 + 240 / 0.36, 250}, // wrapped once only, to 240
+        {0, 100, {0, 0}, 500, (90 + 80) / 0.36}, // shifted by 180, not reflected
+        {0, -100, {0, 0}, 500, (90 - 80) / 0.36},
+    };
+    for (const auto& c : toMap) {
+        UMBEquirectangular r(1000, 500);
+        r.setMaporigin(c.origin);
+        Point p = r.geographicToPhysical(c.lon, c.lat);
+        EXPECT_FLOAT_EQ(p.x, c.x) << c.lon << "," << c.lat << " origin " << c.origin.x;
+        EXPECT_FLOAT_EQ(p.y, c.y) << c.lon << "," << c.lat << " origin " << c.origin.x;
+        EXPECT_TRUE(singlePrecision(p)) << c.lon << "," << c.lat;
+    }
+    struct {
+        float x, y;
+        Point origin;
+        double lon, lat;
+    } toGlobe[] = {
+        {0, 0, {0, 0}, -180, 90}, {1000, 500, {0, 0}, 180, -90}, {500, 250, {30, 20}, 30, 20},
+        {0, 250, {30, 0}, -150, 0}, {900, 250, {30, 0}, 174, 0},
+        {950, 250, {30, 0}, -168, 0}, // 192 wraps to -168
+        {500, 0, {0, 20}, 0, -70}, // 110 is shifted to -70
+    };
+    for (const auto& c : toGlobe) {
+        UMBEquirectangular r(1000, 500);
+        r.setMaporigin(c.origin);
+        Point g = r.physicalToGeographic(c.x, c.y);
+        EXPECT_FLOAT_EQ(g.x, c.lon) << c.x << "," << c.y;
+        EXPECT_FLOAT_EQ(g.y, c.lat) << c.x << "," << c.y;
+        EXPECT_TRUE(singlePrecision(g)) << c.x << "," << c.y;
+    }
+}
+
+TEST(UMBProjectionTest, ResizingKeepsOriginAndSettings)
+{
+    UMBEquirectangular r(1000, 500);
+    r.setMapwidth(2000); // new centre column, old 0.36 degrees per column
+    EXPECT_FLOAT_EQ(r.geographicToPhysical(90, 0).x, 1250);
+    r.setMaporigin({45, 10});
+    r.setAlpha(0.3f);
+    r.setDimensions(360, 180);
+    EXPECT_EQ(r.maporigin(), (Point {45, 10}));
+    EXPECT_EQ(r.alpha(), 0.3f);
+    EXPECT_EQ(r.geographicToPhysical(46, 10), (Point {181, 90}));
+
+    UMBMillerCylindrical m(1000, 734);
+    m.setUpperLatitude(60);
+    m.setDimensions(500, 300);
+    EXPECT_EQ(m.geographicToPhysical(0, 0), (Point {250, 150}));
+    EXPECT_NEAR(m.geographicToPhysical(0, 60).y, 0, 1e-4);
+    EXPECT_NEAR(m.geographicToPhysical(0, -60).y, 300, 1e-4);
+}
+
+TEST(UMBProjectionTest, MillerRowsFoldingAndOrigin)
+{
+    UMBMillerCylindrical r(1000, 734);
+    struct {
+        float lat;
+        double y, tolerance;
+    } rows[] = {{0, 367, 0}, {-90, 734, 1e-4}, {45, 232.71, 0.005},
+        {90, 0.0000169, 0.0000005}}; // not 0: the conversion divides by the single 0.8
+    for (const auto& c : rows) {
+        Point p = r.geographicToPhysical(0, c.lat);
+        EXPECT_EQ(p.x, 500) << c.lat;
+        EXPECT_NEAR(p.y, c.y, c.tolerance) << c.lat;
+        EXPECT_TRUE(singlePrecision(p)) << c.lat;
+    }
+    EXPECT_FLOAT_EQ(r.physicalToGeographic(500, 0).y, 90);
+    EXPECT_FLOAT_EQ(r.physicalToGeographic(500, 734).y, -90);
+    EXPECT_EQ(r.physicalToGeographic(500, 0).x, 0);
+
+    r.setUpperLatitude(80); // beyond it rows fold about the edges
+    EXPECT_NEAR(r.geographicToPhysical(0, 80).y, 0, 1e-4);
+    EXPECT_NEAR(r.geographicToPhysical(0, 85).y, 43.07, 0.005);
+    EXPECT_NEAR(r.geographicToPhysical(0, -85).y, 777.07, 0.005);
+    EXPECT_EQ(r.geographicToPhysical(90, 0), (Point {750, 367}));
+
+    // The origin's latitude is applied before the formula.
+    UMBMillerCylindrical moved(1000, 734), plain(1000, 734);
+    moved.setMaporigin({0, 30});
+    EXPECT_EQ(moved.geographicToPhysical(0, 30).y, 367);
+    EXPECT_EQ(moved.geographicToPhysical(0, 75).y, plain.geographicToPhysical(0, 45).y);
+    EXPECT_FLOAT_EQ(moved.physicalToGeographic(500, 367).y, 30);
+}
+
+TEST(UMBProjectionTest, ConversionsAreInverse)
+{
+    UMBEquirectangular e(360, 180); // one degree a pixel: exact
+    for (int lon = -180; lon < 180; lon += 7)
+        for (int lat = -90; lat <= 90; lat += 5) {
+            Point p = e.geographicToPhysical(lon, lat);
+            EXPECT_EQ(p, Point(lon + 180.0, 90.0 - lat));
+            EXPECT_EQ(e.physicalToGeographic(float(p.x), float(p.y)), Point(lon, lat));
+        }
+    for (double bound : {90.0, 80.0, 60.0}) {
+        UMBMillerCylindrical r(720, 500);
+        r.setUpperLatitude(bound);
+        r.setMaporigin({20, 0});
+        for (float lat = -bound; lat <= bound; lat += 7.5f)
+            for (float lon = -170; lon < 180; lon += 35) {
+                Point p = r.geographicToPhysical(lon, lat);
+                EXPECT_TRUE(p.y >= -1e-3 && p.y <= 500 + 1e-3) << lat;
+                Point g = r.physicalToGeographic(float(p.x), float(p.y));
+                EXPECT_NEAR(g.x, lon, 1e-3) << lon << "," << lat << " bound " << bound;
+                EXPECT_NEAR(g.y, lat, 1e-3) << lon << "," << lat << " bound " << bound;
+            }
+    }
+}
