@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <climits>
 #include <cstring>
 #include <vector>
 
@@ -59,13 +58,8 @@ bool same(const Bitmap& a, const Bitmap& b)
 
 } // namespace
 
-TEST(UMBBoxBlurTest, ClampDefaultsAndPublishedSpreads)
+TEST(UMBBoxBlurTest, DefaultsAndPublishedSpreads)
 {
-    // low is tested first: with low above high, values below low give low.
-    const int32_t clamps[][4] = {{-1, 0, 9, 0}, {0, 0, 9, 0}, {5, 0, 9, 5}, {9, 0, 9, 9},
-        {10, 0, 9, 9}, {INT_MIN, -3, 3, -3}, {INT_MAX, -3, 3, 3}, {4, 5, 2, 5}, {9, 5, 2, 2}};
-    for (auto c : clamps)
-        EXPECT_EQ(umb::clamp(c[0], c[1], c[2]), c[3]) << c[0] << " in " << c[1] << ".." << c[2];
     UMBBoxBlur blur;
     EXPECT_EQ(blur.hRadius() * 100 + blur.vRadius() * 10 + blur.iterations(), 441);
 

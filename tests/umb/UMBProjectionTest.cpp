@@ -33,7 +33,6 @@ TEST(UMBProjectionTest, DefaultsAndPropertiesAsGiven)
     };
     defaults(plain);
     defaults(miller);
-    EXPECT_DOUBLE_EQ(UMBMillerCylindrical::millerOrdinate(90), 2.303412543376391);
     plain.setLightsimgpath("/x/lights.png");
     plain.setSunimgpath("/x/sun.png");
     plain.setBlurdepth(-3);

@@ -1,0 +1,76 @@
+// The engine's scalar functions against the table in
+// tests/data/umb-functions.tsv: angle reductions, degree trigonometry, the
+// day/night test, Julian Dates, sidereal time, the solar model's functions.
+#include "umb/UMBBoxBlur.h"
+#include "umb/UMBDate.h"
+#include "umb/UMBDefines.h"
+#include "umb/UMBMillerCylindrical.h"
+#include "umb/UMBSun.h"
+
+#include "support/UmbFixtures.h"
+
+#include <cmath>
+#include <functional>
+#include <gtest/gtest.h>
+#include <map>
+#include <sstream>
+
+TEST(UMBScalarFunctionsTest, TabledValues)
+{
+    using A = const std::vector<double>&;
+    const std::map<std::string, std::function<double(A)>> functions = {
+        {"pointIsVisible",
+            [](A a) { return umb::UMBDefines::pointIsVisible(a[0], a[1], a[2], a[3]); }},
+        {"range", [](A a) { return umb::range(a[0]); }},
+        {"range360", [](A a) { return umb::range360(a[0]); }},
+        {"range24", [](A a) { return umb::range24(a[0]); }},
+        {"verifyRange", [](A a) { return umb::verifyRange(a[0]); }},
+        {"ipart", [](A a) { return umb::ipart(a[0]); }},
+        {"roundDecimal", [](A a) { return umb::roundDecimal(a[0], int32_t(a[1])); }},
+        {"datan2", [](A a) { return umb::datan2(a[0], a[1]); }},
+        {"hrrad", [](A a) { return umb::hrrad(a[0]); }},
+        {"radhr", [](A a) { return umb::radhr(a[0]); }},
+        {"deghr", [](A a) { return umb::deghr(a[0]); }},
+        {"hrdeg", [](A a) { return umb::hrdeg(a[0]); }},
+        {"degrad", [](A a) { return umb::degrad(a[0]); }},
+        {"raddeg", [](A a) { return umb::raddeg(a[0]); }},
+        {"dsin", [](A a) { return umb::dsin(a[0]); }},
+        {"dcos", [](A a) { return umb::dcos(a[0]); }},
+        {"dtan", [](A a) { return umb::dtan(a[0]); }},
+        {"dasin", [](A a) { return umb::dasin(a[0]); }},
+        {"dacos", [](A a) { return umb::dacos(a[0]); }},
+        {"datan", [](A a) { return umb::datan(a[0]); }},
+        {"getJD", [](A a) { return umb::UMBDate::getJD(a[0], a[1], a[2], a[3], a[4], a[5]); }},
+        {"siderealTime",
+            [](A a) {
+                umb::UMBDate d;
+                d.initializeJD(a[0]);
+                return d.localSiderialTime(a[1]);
+            }},
+        {"FNday", [](A a) { return umb::FNday(a[0], a[1], a[2], a[3]); }},
+        {"FNsunDegrees", [](A a) { return umb::FNsun(a[0]) * 180 / 3.141592653589793; }},
+        {"FNatn2", [](A a) { return umb::FNatn2(a[0], a[1]); }},
+        {"FNrange", [](A a) { return umb::FNrange(a[0]); }},
+        {"FNipart", [](A a) { return umb::FNipart(a[0]); }},
+        {"FNacos", [](A a) { return umb::FNacos(a[0]); }},
+        {"FNasin", [](A a) { return umb::FNasin(a[0]); }},
+        {"clamp", [](A a) { return umb::clamp(int32_t(a[0]), int32_t(a[1]), int32_t(a[2])); }},
+        {"millerOrdinate", [](A a) { return umb::UMBMillerCylindrical::millerOrdinate(a[0]); }},
+    };
+    for (const auto& row : testing_support::dataTable("umb-functions.tsv")) {
+        ASSERT_EQ(row.size(), 4u);
+        std::vector<double> args;
+        std::istringstream in(row[1]);
+        for (std::string word; in >> word;)
+            args.push_back(std::stod(word));
+        const double want = std::stod(row[2]), tolerance = std::stod(row[3]);
+        ASSERT_TRUE(functions.contains(row[0])) << row[0];
+        const double got = functions.at(row[0])(args);
+        if (std::isnan(want))
+            EXPECT_TRUE(std::isnan(got)) << row[0] << "(" << row[1] << ") = " << got;
+        else if (tolerance == 0)
+            EXPECT_DOUBLE_EQ(got, want) << row[0] << "(" << row[1] << ")";
+        else
+            EXPECT_NEAR(got, want, tolerance) << row[0] << "(" << row[1] << ")";
+    }
+}
