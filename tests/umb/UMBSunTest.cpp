@@ -79,4 +79,3 @@ TEST(UMBSunTest, ObserverShiftsTheLongitudeWhichStaysInItsHalfOpenRange)
         EXPECT_TRUE(s.getEquatorial().x >= 0 && s.getEquatorial().x < 24) << minute;
     }
 }
-
