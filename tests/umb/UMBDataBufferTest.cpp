@@ -164,51 +164,25 @@ TEST(UMBDataBufferTest, OperationsGiveTheTabledBytesResultsAndPositions)
                 b.write(x.data(), int32_t(x.size()));
                 return "";
             }},
-        {"writeData",
-            [](auto& b, auto& a) {
-                b.writeData(hexBytes(a));
-                return "";
-            }},
-        {"writeChar",
-            [&](auto& b, auto& a) {
-                b.writeChar(int8_t(n(a)));
-                return "";
-            }},
+        {"writeData", [](auto& b, auto& a) { return b.writeData(hexBytes(a)), std::string(); }},
+        {"writeChar", [&](auto& b, auto& a) { return b.writeChar(int8_t(n(a))), std::string(); }},
         {"writeShort",
-            [&](auto& b, auto& a) {
-                b.writeShort(int16_t(n(a)));
-                return "";
-            }},
-        {"writeInt",
-            [&](auto& b, auto& a) {
-                b.writeInt(n(a));
-                return "";
-            }},
+            [&](auto& b, auto& a) { return b.writeShort(int16_t(n(a))), std::string(); }},
+        {"writeInt", [&](auto& b, auto& a) { return b.writeInt(n(a)), std::string(); }},
         {"writeLong",
             [](auto& b, auto& a) {
-                b.writeLong(std::intptr_t(std::stoll(a)));
-                return "";
+                return b.writeLong(std::intptr_t(std::stoll(a))), std::string();
             }},
         {"writeFloat",
             [&](auto& b, auto& a) {
-                b.writeFloat(std::bit_cast<float>(uint32_t(bits(a))));
-                return "";
+                return b.writeFloat(std::bit_cast<float>(uint32_t(bits(a)))), std::string();
             }},
         {"writeDouble",
             [&](auto& b, auto& a) {
-                b.writeDouble(std::bit_cast<double>(uint64_t(bits(a))));
-                return "";
+                return b.writeDouble(std::bit_cast<double>(uint64_t(bits(a)))), std::string();
             }},
-        {"writeString",
-            [](auto& b, auto& a) {
-                b.writeString(a);
-                return "";
-            }},
-        {"writeUTF",
-            [](auto& b, auto& a) {
-                b.writeUTF(a);
-                return "";
-            }},
+        {"writeString", [](auto& b, auto& a) { return b.writeString(a), std::string(); }},
+        {"writeUTF", [](auto& b, auto& a) { return b.writeUTF(a), std::string(); }},
         {"readChar", [](auto& b, auto&) { return std::to_string(b.readChar()); }},
         {"readShort", [](auto& b, auto&) { return std::to_string(b.readShort()); }},
         {"readInt", [](auto& b, auto&) { return std::to_string(b.readInt()); }},
@@ -235,16 +209,8 @@ TEST(UMBDataBufferTest, OperationsGiveTheTabledBytesResultsAndPositions)
                 };
                 return hex(b.extractRange(value(start), value(length)));
             }},
-        {"setToLength",
-            [&](auto& b, auto& a) {
-                b.setToLength(n(a));
-                return "";
-            }},
-        {"resize",
-            [&](auto& b, auto& a) {
-                b.resize(n(a));
-                return "";
-            }},
+        {"setToLength", [&](auto& b, auto& a) { return b.setToLength(n(a)), std::string(); }},
+        {"resize", [&](auto& b, auto& a) { return b.resize(n(a)), std::string(); }},
     };
     for (const auto& row : testing_support::dataTable("data-buffer-ops.tsv")) {
         ASSERT_EQ(row.size(), 8u);
