@@ -190,6 +190,12 @@ TEST(UMBBoxBlurTest, PackedColourPassesAndFilter)
     blur.blur(in, tooShort, 3, 2, 1);
     EXPECT_EQ(tooShort, std::vector<int32_t>(5, 7));
 
+    // One column: only the vertical pass averages, over 9 rows at radius 4.
+    std::vector<int32_t> column(12, 0);
+    column[5] = 0x90;
+    UMBBoxBlur().filter(column, 1, 12);
+    for (int y = 0; y < 12; ++y)
+        EXPECT_EQ(column[size_t(y)], std::abs(y - 5) <= 4 ? 16 : 0) << y;
     // filter: each lane of each row blurred, then each column.
     const int w = 6, h = 5;
     std::vector<int32_t> grid(w * h), expected(grid.size(), 0);
