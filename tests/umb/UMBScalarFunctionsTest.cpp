@@ -1,9 +1,11 @@
 // The engine's scalar functions against the table in
 // tests/data/umb-functions.tsv: angle reductions, degree trigonometry, the
-// day/night test, Julian Dates, sidereal time, the solar model's functions.
+// day/night test, Julian Dates, sidereal time, the solar model's functions,
+// the two projections' conversions.
 #include "umb/UMBBoxBlur.h"
 #include "umb/UMBDate.h"
 #include "umb/UMBDefines.h"
+#include "umb/UMBEquirectangular.h"
 #include "umb/UMBMillerCylindrical.h"
 #include "umb/UMBSun.h"
 
@@ -14,6 +16,33 @@
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
+
+namespace {
+
+// A conversion's result, which must be a single-precision value widened.
+double single(double value)
+{
+    EXPECT_EQ(value, double(float(value))) << "not single precision";
+    return value;
+}
+
+platform::Point onEquirectangular(const std::vector<double>& a, bool toMap)
+{
+    umb::UMBEquirectangular r(1000, 500);
+    r.setMaporigin({a[2], a[3]});
+    return toMap ? r.geographicToPhysical(float(a[0]), float(a[1]))
+                 : r.physicalToGeographic(float(a[0]), float(a[1]));
+}
+
+umb::UMBMillerCylindrical miller(const std::vector<double>& a)
+{
+    umb::UMBMillerCylindrical r(1000, 734);
+    r.setUpperLatitude(a[0]);
+    r.setMaporigin({0, a[1]});
+    return r;
+}
+
+} // namespace
 
 TEST(UMBScalarFunctionsTest, TabledValues)
 {
@@ -55,6 +84,13 @@ TEST(UMBScalarFunctionsTest, TabledValues)
         {"FNacos", [](A a) { return umb::FNacos(a[0]); }},
         {"FNasin", [](A a) { return umb::FNasin(a[0]); }},
         {"clamp", [](A a) { return umb::clamp(int32_t(a[0]), int32_t(a[1]), int32_t(a[2])); }},
+        {"equirectangularX", [](A a) { return single(onEquirectangular(a, true).x); }},
+        {"equirectangularY", [](A a) { return single(onEquirectangular(a, true).y); }},
+        {"equirectangularLon", [](A a) { return single(onEquirectangular(a, false).x); }},
+        {"equirectangularLat", [](A a) { return single(onEquirectangular(a, false).y); }},
+        {"millerY", [](A a) { return single(miller(a).geographicToPhysical(0, float(a[2])).y); }},
+        {"millerLat",
+            [](A a) { return single(miller(a).physicalToGeographic(500, float(a[2])).y); }},
         {"millerOrdinate", [](A a) { return umb::UMBMillerCylindrical::millerOrdinate(a[0]); }},
     };
     for (const auto& row : testing_support::dataTable("umb-functions.tsv")) {
