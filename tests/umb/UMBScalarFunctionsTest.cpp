@@ -6,6 +6,7 @@
 #include "umb/UMBDate.h"
 #include "umb/UMBDefines.h"
 #include "umb/UMBEquirectangular.h"
+#include "umb/UMBImageOps.h"
 #include "umb/UMBMillerCylindrical.h"
 #include "umb/UMBSun.h"
 
@@ -42,6 +43,25 @@ umb::UMBMillerCylindrical miller(const std::vector<double>& a)
     return r;
 }
 
+platform::Color colour(const std::vector<double>& a)
+{
+    switch (int(a[0])) {
+    case 0:
+        return platform::Color::deviceRGB(a[1], a[2], a[3], a[4]);
+    case 1:
+        return platform::Color::calibratedRGB(a[1], a[2], a[3], a[4]);
+    case 2:
+        return platform::Color::deviceGray(a[1], a[2]);
+    default:
+        return platform::Color::calibratedGray(a[1], a[2]);
+    }
+}
+
+double dayNumber(const umb::UMBDate& d)
+{
+    return std::stod(d.getDayNumber());
+}
+
 } // namespace
 
 TEST(UMBScalarFunctionsTest, TabledValues)
@@ -70,6 +90,23 @@ TEST(UMBScalarFunctionsTest, TabledValues)
         {"dacos", [](A a) { return umb::dacos(a[0]); }},
         {"datan", [](A a) { return umb::datan(a[0]); }},
         {"getJD", [](A a) { return umb::UMBDate::getJD(a[0], a[1], a[2], a[3], a[4], a[5]); }},
+        {"calendarOfJD",
+            [](A a) {
+                umb::UMBDate d;
+                d.initializeJD(a[0]);
+                return dayNumber(d);
+            }},
+        {"calendarOfUTC",
+            [](A a) {
+                umb::UMBDate d;
+                d.initializeUTC(int32_t(a[0]), int32_t(a[1]), int32_t(a[2]), int32_t(a[3]),
+                    int32_t(a[4]), a[5]);
+                return dayNumber(d);
+            }},
+        {"colorToInteger",
+            [](A a) { return double(uint32_t(umb::UMBImageOps().colorToInteger(colour(a)))); }},
+        {"numberFromColor",
+            [](A a) { return double(uint32_t(umb::UMBImageOps::numberFromColor(colour(a)))); }},
         {"siderealTime",
             [](A a) {
                 umb::UMBDate d;
