@@ -264,18 +264,13 @@ TEST(UMBDataBufferTest, WhatTheTableCannotHold)
     little.setByteOrder(1);
     little.rewind();
     EXPECT_EQ(little.readInt(), 0x01000000);
+    // The byte swaps, on values whose swapped pattern is a signalling NaN.
     EXPECT_EQ(
         std::bit_cast<uint32_t>(UMBDataBuffer::floatToHost(std::bit_cast<float>(0x0100807Fu))),
         0x7F800001u);
-    EXPECT_EQ(
-        std::bit_cast<uint32_t>(UMBDataBuffer::hostToFloat(std::bit_cast<float>(0x7F800001u))),
-        0x0100807Fu);
     EXPECT_EQ(std::bit_cast<uint64_t>(UMBDataBuffer::doubleToHost(
                   std::bit_cast<double>(uint64_t {0x010000000000F07F}))),
         uint64_t {0x7FF0000000000001});
-    EXPECT_EQ(std::bit_cast<uint64_t>(UMBDataBuffer::hostToDouble(
-                  std::bit_cast<double>(uint64_t {0x0102030405060708}))),
-        uint64_t {0x0807060504030201});
 }
 
 TEST(UMBDataBufferTest, LiveContentsEraseAndWholeRecords)
