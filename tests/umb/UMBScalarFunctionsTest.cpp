@@ -57,6 +57,21 @@ platform::Color colour(const std::vector<double>& a)
     }
 }
 
+umb::UMBDate atJD(double jd)
+{
+    umb::UMBDate d;
+    d.initializeJD(jd);
+    return d;
+}
+
+umb::UMBDate atUTC(const std::vector<double>& a)
+{
+    umb::UMBDate d;
+    d.initializeUTC(
+        int32_t(a[0]), int32_t(a[1]), int32_t(a[2]), int32_t(a[3]), int32_t(a[4]), a[5]);
+    return d;
+}
+
 double dayNumber(const umb::UMBDate& d)
 {
     return std::stod(d.getDayNumber());
@@ -90,29 +105,13 @@ TEST(UMBScalarFunctionsTest, TabledValues)
         {"dacos", [](A a) { return umb::dacos(a[0]); }},
         {"datan", [](A a) { return umb::datan(a[0]); }},
         {"getJD", [](A a) { return umb::UMBDate::getJD(a[0], a[1], a[2], a[3], a[4], a[5]); }},
-        {"calendarOfJD",
-            [](A a) {
-                umb::UMBDate d;
-                d.initializeJD(a[0]);
-                return dayNumber(d);
-            }},
-        {"calendarOfUTC",
-            [](A a) {
-                umb::UMBDate d;
-                d.initializeUTC(int32_t(a[0]), int32_t(a[1]), int32_t(a[2]), int32_t(a[3]),
-                    int32_t(a[4]), a[5]);
-                return dayNumber(d);
-            }},
+        {"calendarOfJD", [](A a) { return dayNumber(atJD(a[0])); }},
+        {"calendarOfUTC", [](A a) { return dayNumber(atUTC(a)); }},
         {"colorToInteger",
             [](A a) { return double(uint32_t(umb::UMBImageOps().colorToInteger(colour(a)))); }},
         {"numberFromColor",
             [](A a) { return double(uint32_t(umb::UMBImageOps::numberFromColor(colour(a)))); }},
-        {"siderealTime",
-            [](A a) {
-                umb::UMBDate d;
-                d.initializeJD(a[0]);
-                return d.localSiderialTime(a[1]);
-            }},
+        {"siderealTime", [](A a) { return atJD(a[0]).localSiderialTime(a[1]); }},
         {"FNday", [](A a) { return umb::FNday(a[0], a[1], a[2], a[3]); }},
         {"FNsunDegrees", [](A a) { return umb::FNsun(a[0]) * 180 / 3.141592653589793; }},
         {"FNatn2", [](A a) { return umb::FNatn2(a[0], a[1]); }},
