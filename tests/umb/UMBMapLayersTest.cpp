@@ -128,13 +128,6 @@ TEST(UMBMapLayersTest, LightsFromAPictureOnlyOnTheNightSide)
             EXPECT_EQ(p[3], night ? 128 : 0) << x << "," << y;
             EXPECT_EQ(p[0], night ? 128 : 0) << x << "," << y;
         }
-    Image solstice = r.drawLightsLayer({0, 23.44});
-    Image east = r.drawLightsLayer({90, 0});
-    for (int x = 0; x < 360; ++x) {
-        EXPECT_EQ(alphaAt(solstice, x, 0), 0) << x; // the north pole is in daylight
-        EXPECT_EQ(alphaAt(solstice, x, 179), 128) << x;
-        EXPECT_EQ(alphaAt(east, x, 90), x < 180 ? 128 : 0) << x; // -180 is night
-    }
     // A smaller picture: night pixels without a source pixel stay clear.
     r.setLightsimgpath(savePng(dir, "small.png", solid(40, 20, 255, 255, 255)));
     Image small = r.drawLightsLayer({0, 0});
