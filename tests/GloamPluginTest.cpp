@@ -214,28 +214,13 @@ TEST_F(GloamPluginTest, OtherKeysAndTheFileFormatSurviveARequest)
 
 TEST_F(GloamPluginTest, AnUnreadableConfigurationGivesLevelZeroAndIsNeverRewritten)
 {
-    std::string deep;
-    for (int i = 0; i < 60000; ++i)
-        deep += "<array>";
-    // {"shadowlevel": 0.5, "a": [root]} in binary: the only value of "a" is
-    // the dictionary itself.
-    const std::vector<uint8_t> cycle
-        = {'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xD2, 1, 2, 3, 4, // dict: keys 1, 2; values 3, 4
-            0x5B, 's', 'h', 'a', 'd', 'o', 'w', 'l', 'e', 'v', 'e', 'l', // "shadowlevel"
-            0x51, 'a', // "a"
-            0x23, 0x3F, 0xE0, 0, 0, 0, 0, 0, 0, // 0.5
-            0xA1, 0, // [object 0]
-            8, 13, 25, 27, 36, // offsets
-            0, 0, 0, 0, 0, 0, 1, 1, // sizes
-            0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 38};
-    // A binary dictionary whose second key is not UTF-8: what libplist would
-    // write back from it would not read, so it is kept as it is even where
-    // its level can be read.
-    std::vector<uint8_t> badKey = cycle;
-    badKey.erase(badKey.begin() + 25, badKey.end());
-    badKey.insert(badKey.end(),
-        {0x52, 0xC3, 0x28, 0x23, 0x3F, 0xE0, 0, 0, 0, 0, 0, 0, 0x09, 8, 13, 25, 28, 37, 0, 0, 0, 0,
-            0, 0, 1, 1, 0, 0, 0, 0, 0, 0, 0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 38});
+    // A binary dictionary {"shadowlevel": 0.5, <two bytes that are not
+    // UTF-8>: true}: what libplist would write back from it would not read,
+    // so it is kept as it is even where its level can be read.
+    const std::vector<uint8_t> badKey = {'b', 'p', 'l', 'i', 's', 't', '0', '0', 0xD2, 1, 2, 3, 4,
+        0x5B, 's', 'h', 'a', 'd', 'o', 'w', 'l', 'e', 'v', 'e', 'l', 0x52, 0xC3, 0x28, 0x23, 0x3F,
+        0xE0, 0, 0, 0, 0, 0, 0, 0x09, 8, 13, 25, 28, 37, 0, 0, 0, 0, 0, 0, 1, 1, 0, 0, 0, 0, 0, 0,
+        0, 5, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 38};
     const std::string level = "<dict><key>shadowlevel</key><real>0.5</real>";
     const struct {
         const char* name;
@@ -244,8 +229,6 @@ TEST_F(GloamPluginTest, AnUnreadableConfigurationGivesLevelZeroAndIsNeverRewritt
         {"empty", {}},
         {"truncated", bytesOf(xmlPlist(level + "</dict>").substr(0, 70))},
         {"garbage", bytesOf("shadowlevel = 0.5\n")},
-        {"deeply nested", bytesOf(xmlPlist(level + "<key>a</key>" + deep))},
-        {"binary cycle", cycle},
         {"array root", bytesOf(xmlPlist("<array><real>0.5</real></array>"))},
         {"key not UTF-8", badKey},
     };
@@ -308,7 +291,6 @@ TEST_F(GloamPluginTest, ABadOrMissingMapDrawsNothingAndTheLastPictureStaysWhole)
     const std::pair<std::string, std::vector<uint8_t>> maps[] = {
         {"empty", {}},
         {"claims 65500 x 65500", jpegClaiming(m_map, 65500, 65500)},
-        {"claims 16385 x 8", jpegClaiming(m_map, 16385, 8)},
         {"thousands of scans", scanBomb(progressive, 400)},
         {"a PNG of 100000 x 100000", pngClaiming(100000, 100000)},
         {"not a picture", bytesOf("GIF89a and then some")},
