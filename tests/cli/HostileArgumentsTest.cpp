@@ -1,11 +1,8 @@
 // The `gloam` command given what nobody should give it: empty values for
 // every option of every command, enormous or non-UTF-8 ones, unknown options
-// and stray words, and pictures that lie about themselves. Every one is
-// status 2 with a message on standard error, and nothing is written.
+// and stray words. Every one is status 2 with a message on standard error,
+// and nothing is written.
 #include "cli/RunGloam.h"
-#include "platform/Files.h"
-#include "platform/ImageCodec.h"
-#include "support/HostileBytes.h"
 #include "support/TempDir.h"
 
 #include <filesystem>
@@ -49,37 +46,4 @@ TEST(HostileArgumentsTest, EveryOptionRefusesEmptyHugeAndNonUtf8Values)
         expectUsageError({"coord", "--dec", value}, "gloam", false);
     }
     EXPECT_TRUE(fs::is_empty(dir.path)) << "a refused render wrote a file";
-}
-
-TEST(HostileArgumentsTest, PicturesThatLieAreRefusedBeforeAnythingIsWritten)
-{
-    TempDir dir;
-    auto put = [](const std::string& path, std::span<const uint8_t> bytes) {
-        ASSERT_TRUE(platform::writeFileAtomically(path, bytes));
-    };
-    auto jpeg = *platform::encodeJpeg(gradient(64, 32, platform::PixelFormat::RGB), 80);
-    put(dir / "huge.jpg", jpegClaiming(jpeg, 65500, 65500));
-    // Named as a PNG so that --lights takes it as a picture, not a point file;
-    // pictures are known by their signature, not by their name.
-    put(dir / "huge.png", jpegClaiming(jpeg, 65500, 65500));
-    put(dir / "cut.jpg", std::vector<uint8_t>(jpeg.begin(), jpeg.begin() + long(jpeg.size() / 2)));
-    put(dir / "scans.jpg",
-        scanBomb(
-            *platform::encodeJpeg(gradient(64, 32, platform::PixelFormat::RGB), 80, true), 400));
-    put(dir / "good.jpg", jpeg);
-    const std::string out = dir / "out.png";
-    const std::vector<std::string> cases[] = {
-        {"--base", dir / "huge.jpg", "--lights", "none", "--sun", "none"},
-        {"--base", dir / "cut.jpg", "--lights", "none", "--sun", "none"},
-        {"--base", dir / "scans.jpg", "--lights", "none", "--sun", "none"},
-        {"--base", dir / "good.jpg", "--sun", dir / "huge.png"},
-        {"--base", dir / "good.jpg", "--lights", dir / "huge.png"},
-    };
-    for (const auto& c : cases) {
-        std::vector<std::string> arguments
-            = {"render", "-o", out, "--time", "2024-03-20T03:06:00Z"};
-        arguments.insert(arguments.end(), c.begin(), c.end());
-        expectUsageError(arguments, "gloam", false);
-        EXPECT_FALSE(fs::exists(out)) << c[1];
-    }
 }

@@ -109,6 +109,11 @@ protected:
 TEST_F(RenderCommandTest, BadValuesExitWithStatusTwoAndWriteNothing)
 {
     std::ofstream(dir / "notapicture.png") << "plain text";
+    // A picture whose header claims 65500 x 65500: refused before it is decoded.
+    auto lie = testing_support::jpegClaiming(
+        *platform::encodeJpeg(testing_support::gradient(64, 32, platform::PixelFormat::RGB), 80),
+        65500, 65500);
+    ASSERT_TRUE(platform::writeFileAtomically(dir / "lie.png", lie));
     const std::string out = dir / "out.png";
     std::vector<std::string> cases[] = {
         {"--time", "2024-02-30"},
@@ -132,6 +137,8 @@ TEST_F(RenderCommandTest, BadValuesExitWithStatusTwoAndWriteNothing)
         {"--lights", dir / "missing-points"},
         {"--sun", dir / "missing.png"},
         {"--sun", dir / "notapicture.png"},
+        {"--base", dir / "lie.png"},
+        {"--lights", dir / "lie.png"},
         {"--blur", "0"},
         {"--widget", dir.path.string()},
     };
@@ -141,7 +148,7 @@ TEST_F(RenderCommandTest, BadValuesExitWithStatusTwoAndWriteNothing)
     }
     expectUsageError({"render", "--base", dir / "base.png"}, "-o"); // no output named at all
     // Nothing but the pictures of the test is left in the folder.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 2);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 3);
 }
 
 TEST_F(RenderCommandTest, AnOutputThatCannotBeWrittenIsStatusOneAndAnOldFileStaysWhole)
