@@ -15,4 +15,9 @@ struct Outcome {
 
 Outcome runGloam(const std::vector<std::string>& arguments);
 
+// A bad value: status 2, nothing on standard output, and on standard error
+// a message (one line, where `oneLine`) that holds `named`.
+void expectUsageError(
+    const std::vector<std::string>& arguments, const std::string& named, bool oneLine = true);
+
 } // namespace testing_cli

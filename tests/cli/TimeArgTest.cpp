@@ -31,6 +31,8 @@ TEST(TimeArgTest, ReadsEveryAcceptedSpellingToTheSameInstant)
         {"2024-06-20T15:21:00-05:30", kSolstice},
         {"2024-06-20T20:51:00-00:00", kSolstice},
         {"2024-06-21T00:21:00+03:30", kSolstice}, // the offset moves the date back a day
+        {"2024-06-21T19:51+23:00", kSolstice}, // the largest hour and minute of an offset
+        {"2024-06-20T23:50+02:59", kSolstice},
         {"2000-01-01T12:00:00.5Z", 946728000500},
         {"2000-01-01T12:00:00,25Z", 946728000250},
         {"2000-01-01T12:00:00.123Z", 946728000123},

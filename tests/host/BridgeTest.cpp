@@ -1,7 +1,7 @@
 #include "host/Bridge.h"
 #include "host/WidgetHost.h"
 
-#include "host/ProbeWidget.h"
+#include "support/HostFixture.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -98,7 +98,7 @@ protected:
         return host.answer(request);
     }
 
-    hosttest::ScratchWidget scratch;
+    testing_support::ScratchWidget scratch;
     host::WidgetHost host {scratch.widget().string()};
 };
 

@@ -1,15 +1,14 @@
 #include "host/PluginLoader.h"
 
-#include "host/ProbeWidget.h"
 #include "platform/Bundle.h"
+#include "support/HostFixture.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using hosttest::infoPlist;
-using hosttest::plistString;
-using hosttest::ScratchWidget;
+using testing_support::infoPlist;
+using testing_support::ScratchWidget;
 
 platform::ScriptValue call(platform::WebPlugin& plugin, const std::string& name)
 {
@@ -50,34 +49,34 @@ TEST(PluginLoaderTest, FindsTheOnlyModuleWhenNoExecutableIsNamed)
 {
     ScratchWidget scratch;
     scratch.write(scratch.bundle() / "Contents/Info.plist",
-        infoPlist(plistString("CFBundleIdentifier", "org.gloam.tests.BridgeProbe")));
+        infoPlist({{"CFBundleIdentifier", "org.gloam.tests.BridgeProbe"}}));
     host::PluginLoader loader(scratch.bundle().string());
     EXPECT_EQ(loader.modulePath(), (scratch.bundle() / "Contents/Linux/BridgeProbe.so").string());
 }
 
 TEST(PluginLoaderTest, RefusesBrokenBundlesWithAReason)
 {
-    struct Case {
+    const std::string id = "org.gloam.tests.BridgeProbe";
+    const struct {
         const char* what;
         std::string info; // replaces Contents/Info.plist; empty removes it
         const char* extraFile; // written into Contents/Linux
         const char* expected; // part of the message
-    };
-    const std::string id = plistString("CFBundleIdentifier", "org.gloam.tests.BridgeProbe");
-    const Case cases[] = {
+    } cases[] = {
         {"no Info.plist", "", nullptr, "is missing or not a dictionary"},
         {"not a dictionary", "<plist version=\"1.0\"><array/></plist>", nullptr,
             "is missing or not a dictionary"},
-        {"no identifier", infoPlist(plistString("CFBundleExecutable", "BridgeProbe")), nullptr,
+        {"no identifier", infoPlist({{"CFBundleExecutable", "BridgeProbe"}}), nullptr,
             "has no CFBundleIdentifier"},
-        {"missing executable", infoPlist(id + plistString("CFBundleExecutable", "Nothing")),
-            nullptr, "does not exist"},
+        {"missing executable",
+            infoPlist({{"CFBundleIdentifier", id}, {"CFBundleExecutable", "Nothing"}}), nullptr,
+            "does not exist"},
         {"executable outside",
-            infoPlist(id + plistString("CFBundleExecutable", "../Linux/BridgeProbe")), nullptr,
-            "is not a file name"},
-        {"two modules", infoPlist(id), "Other.so", "several modules"},
-        {"not a module", infoPlist(id + plistString("CFBundleExecutable", "Fake")), "Fake.so",
-            "cannot load"},
+            infoPlist({{"CFBundleIdentifier", id}, {"CFBundleExecutable", "../Linux/BridgeProbe"}}),
+            nullptr, "is not a file name"},
+        {"two modules", infoPlist({{"CFBundleIdentifier", id}}), "Other.so", "several modules"},
+        {"not a module", infoPlist({{"CFBundleIdentifier", id}, {"CFBundleExecutable", "Fake"}}),
+            "Fake.so", "cannot load"},
     };
     for (const auto& c : cases) {
         ScratchWidget scratch;

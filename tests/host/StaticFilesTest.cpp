@@ -1,6 +1,6 @@
 #include "host/StaticFiles.h"
 
-#include "host/ProbeWidget.h"
+#include "support/HostFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@ namespace {
 
 TEST(StaticFilesTest, ServesOnlyRegularFilesInsideTheFolder)
 {
-    hosttest::ScratchWidget scratch;
+    testing_support::ScratchWidget scratch;
     const auto& widget = scratch.widget();
     scratch.write(widget / "Images/current.png", "png");
     scratch.write(widget / "a b.txt", "spaced");

@@ -1,14 +1,13 @@
 #include "host/WidgetInfo.h"
 
-#include "host/ProbeWidget.h"
+#include "support/HostFixture.h"
 
 #include <gtest/gtest.h>
 
 namespace {
 
-using hosttest::infoPlist;
-using hosttest::plistString;
-using hosttest::ScratchWidget;
+using testing_support::infoPlist;
+using testing_support::ScratchWidget;
 
 TEST(WidgetInfoTest, ResolvesTheMainPageAndThePluginBundle)
 {
@@ -22,19 +21,19 @@ TEST(WidgetInfoTest, ResolvesTheMainPageAndThePluginBundle)
 
 TEST(WidgetInfoTest, RefusesWidgetsThatPointOutsideOrAtNothing)
 {
-    struct Case {
+    const struct {
         const char* what;
-        std::string entries;
+        std::map<std::string, std::string> entries;
         const char* expected;
-    };
-    const std::string page = plistString("MainHTML", "probe.html");
-    const Case cases[] = {
-        {"no main page", plistString("Plugin", "BridgeProbe.widgetplugin"), "names no MainHTML"},
-        {"missing page", plistString("MainHTML", "gone.html"), "is not a file"},
-        {"page outside", plistString("MainHTML", "../outside.html"), "is not a file"},
-        {"absolute page", plistString("MainHTML", "/etc/hostname"), "is not a file"},
-        {"missing bundle", page + plistString("Plugin", "Gone.widgetplugin"), "is not a folder"},
-        {"bundle outside", page + plistString("Plugin", "../Probe.wdgt/BridgeProbe.widgetplugin"),
+    } cases[] = {
+        {"no main page", {{"Plugin", "BridgeProbe.widgetplugin"}}, "names no MainHTML"},
+        {"missing page", {{"MainHTML", "gone.html"}}, "is not a file"},
+        {"page outside", {{"MainHTML", "../outside.html"}}, "is not a file"},
+        {"absolute page", {{"MainHTML", "/etc/hostname"}}, "is not a file"},
+        {"missing bundle", {{"MainHTML", "probe.html"}, {"Plugin", "Gone.widgetplugin"}},
+            "is not a folder"},
+        {"bundle outside",
+            {{"MainHTML", "probe.html"}, {"Plugin", "../Probe.wdgt/BridgeProbe.widgetplugin"}},
             "is not a folder"},
     };
     for (const auto& c : cases) {
@@ -54,8 +53,7 @@ TEST(WidgetInfoTest, RefusesWidgetsThatPointOutsideOrAtNothing)
 TEST(WidgetInfoTest, AWidgetWithoutPluginHasNoBundle)
 {
     ScratchWidget scratch;
-    scratch.write(
-        scratch.widget() / "Info.plist", infoPlist(plistString("MainHTML", "probe.html")));
+    scratch.write(scratch.widget() / "Info.plist", infoPlist({{"MainHTML", "probe.html"}}));
     auto info = host::WidgetInfo::read(scratch.widget().string());
     EXPECT_FALSE(info.pluginBundle);
     EXPECT_EQ(info.displayName, "Probe") << "falls back to the folder's name";
