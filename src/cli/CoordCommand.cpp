@@ -92,7 +92,7 @@ cli::Command::Registration registration {{
                "Text to a decimal number with 17 significant digits: one plain number, or "
                "fields of digits and '.' read as units, minutes, seconds, ... and made "
                "negative by a leading -, W or S (\"S 33 52 04\" -> -33.867777777777775)")
-            ->type_name("TEXT");
+            ->type_name("COORD");
         app.footer("Give exactly one option. Write a value that begins with '-' either way:\n"
                    "  gloam coord --dec -0.5      gloam coord --dec=-0.5\n"
                    "  gloam coord --lat=-33.8568  gloam coord --parse=\"12:30:36\"");

@@ -1,25 +1,70 @@
 // gloam serve: the widget host. Shows the widget's page to a browser on this
 // machine and runs its plug-in; stops on Ctrl-C (SIGINT) or SIGTERM.
 #include "cli/Command.h"
+#include "cli/OptionValues.h"
 #include "cli/WidgetLocation.h"
 #include "host/WidgetServer.h"
 
 #include <csignal>
 #include <cstdio>
+#include <cstring>
+#include <fcntl.h>
 #include <optional>
 #include <pthread.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <thread>
+
+extern char** environ;
 
 namespace {
 
 struct ServeOptions {
     std::optional<std::string> widget;
-    int port = host::kDefaultPort;
+    std::optional<std::string> port;
+    bool open = false;
 };
+
+// Hands the address to the desktop's opener and leaves it running: some
+// openers stay until the browser they started ends. Whatever goes wrong is
+// said on standard error; the host serves on regardless.
+void openInBrowser(const std::string& url)
+{
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    // The opener must not inherit the stop signals blocked for the watcher.
+    sigset_t none;
+    sigemptyset(&none);
+    posix_spawnattr_setsigmask(&attributes, &none);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+    // Keeps standard output to the host's own lines.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    std::string program = "xdg-open", argument = url;
+    char* argv[] = {program.data(), argument.data(), nullptr};
+    pid_t pid = -1;
+    const int failed = posix_spawnp(&pid, "xdg-open", &actions, &attributes, argv, environ);
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (failed) {
+        std::fprintf(stderr, "gloam serve: cannot run xdg-open (%s); open %s yourself\n",
+            std::strerror(failed), url.c_str());
+        return;
+    }
+    std::thread([pid, url] {
+        int status = 0;
+        if (waitpid(pid, &status, 0) == pid && !(WIFEXITED(status) && WEXITSTATUS(status) == 0))
+            std::fprintf(stderr,
+                "gloam serve: xdg-open could not open a browser; open %s yourself\n", url.c_str());
+    }).detach();
+}
 
 int serve(const ServeOptions& options)
 {
     std::string widgetDir = cli::resolveWidgetDir(options.widget);
+    const int port = options.port ? cli::wholeInRange("--port", *options.port, "a port", 0, 65535)
+                                  : host::kDefaultPort;
 
     // The signals go to one watcher thread, blocked everywhere else; it is
     // blocked here, before the host starts its threads, so they inherit it.
@@ -32,10 +77,13 @@ int serve(const ServeOptions& options)
     sigaddset(&stopSignals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    host::WidgetServer server(widgetDir, options.port);
+    host::WidgetServer server(widgetDir, port);
     std::printf("Gloam widget host: %s\n", server.url().c_str());
     std::printf("Serving %s; press Ctrl-C to stop.\n", server.host().widget().widgetDir.c_str());
     std::fflush(stdout);
+    // The server listens from its construction: the page can be asked for.
+    if (options.open)
+        openInBrowser(server.url());
 
     int received = 0;
     std::thread watcher([&] {
@@ -62,8 +110,9 @@ cli::Command::Registration registration {{
         app.add_option("--port", options->port,
                "Port on 127.0.0.1 (0 picks a free one; default "
                    + std::to_string(host::kDefaultPort) + ")")
-            ->type_name("N")
-            ->check(CLI::Range(0, 65535));
+            ->type_name("N");
+        app.add_flag("--open", options->open,
+            "Open the page in the desktop's browser (xdg-open) once the host listens");
         app.footer("The host listens on 127.0.0.1 only and prints the address to open.");
         return [options] { return serve(*options); };
     },

@@ -1,5 +1,6 @@
 // gloam: the command line of the day/night map engine.
 #include "cli/Command.h"
+#include "cli/CommandLineCheck.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -30,9 +31,17 @@ const std::vector<Command>& registeredCommands()
 int main(int argc, char** argv)
 {
     CLI::App app {"Gloam: the Earth's day and night, now or at any instant, as a map.", "gloam"};
-    app.set_version_flag("--version", std::string("gloam ") + GLOAM_VERSION);
+    app.set_help_flag("-h,--help", "Show this help and exit");
+    app.set_version_flag(
+        "--version", std::string("gloam ") + GLOAM_VERSION, "Show the version and exit");
     app.require_subcommand(1);
     app.fallthrough(false);
+    // The help speaks of commands, and a value's placeholder never names a
+    // C++ type, whatever a command forgets to give its options.
+    auto formatter = app.get_formatter();
+    formatter->label("SUBCOMMAND", "COMMAND");
+    for (const char* type : {"TEXT", "INT", "UINT", "FLOAT", "BOOLEAN", "ENUM"})
+        formatter->label(type, "VALUE");
 
     std::vector<cli::Command> sorted = cli::registeredCommands();
     std::sort(
@@ -40,7 +49,18 @@ int main(int argc, char** argv)
     std::vector<std::pair<CLI::App*, std::function<int()>>> runners;
     for (const auto& command : sorted) {
         CLI::App* sub = app.add_subcommand(command.name, command.description);
+        sub->group("Commands");
+        sub->set_help_flag("-h,--help", "Show this help and exit");
         runners.emplace_back(sub, command.setUp(*sub));
+    }
+
+    // Mistakes are caught before the option library sees them: its own
+    // messages name its internals, not what to type instead.
+    if (std::optional<cli::Mistake> mistake
+        = cli::findMistake(app, std::vector<std::string>(argv + 1, argv + argc))) {
+        std::fprintf(stderr, "gloam%s%s: %s\n", mistake->command.empty() ? "" : " ",
+            mistake->command.c_str(), mistake->message.c_str());
+        return cli::kExitUsage;
     }
 
     try {
@@ -51,9 +71,15 @@ int main(int argc, char** argv)
         return app.exit(e);
     } catch (const CLI::CallForVersion& e) {
         return app.exit(e);
-    } catch (const CLI::ParseError& e) {
-        std::fprintf(stderr, "gloam: %s\n", e.what());
-        std::fprintf(stderr, "Run 'gloam --help' for the commands and their options.\n");
+    } catch (const CLI::ParseError&) {
+        // Whatever the check above lets through and the library still
+        // refuses; its wording would not help, so none of it is shown.
+        std::string where = "gloam";
+        for (auto& [sub, run] : runners)
+            where = sub->parsed() ? "gloam " + sub->get_name() : where;
+        std::fprintf(stderr,
+            "%s: this command line cannot be read\nRun '%s --help' for how to write it.\n",
+            where.c_str(), where.c_str());
         return cli::kExitUsage;
     }
 

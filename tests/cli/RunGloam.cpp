@@ -1,11 +1,15 @@
 #include "cli/RunGloam.h"
 #include "support/TempDir.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <poll.h>
 #include <spawn.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 extern char** environ;
 
@@ -21,7 +25,7 @@ std::string slurp(const std::string& path)
 
 } // namespace
 
-Outcome runGloam(const std::vector<std::string>& arguments)
+Outcome runGloam(const std::vector<std::string>& arguments, int limitSeconds)
 {
     // The output goes to files, so that no pipe can fill up and stall the child.
     testing_support::TempDir dir;
@@ -39,9 +43,17 @@ Outcome runGloam(const std::vector<std::string>& arguments)
     pid_t pid = -1;
     Outcome outcome;
     int status = 0;
-    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0
-        && waitpid(pid, &status, 0) == pid && WIFEXITED(status))
-        outcome.status = WEXITSTATUS(status);
+    if (posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ) == 0) {
+        // A child that outlives its limit is killed: a test waits, never hangs.
+        const int ends = int(::syscall(SYS_pidfd_open, pid, 0));
+        pollfd end {ends, POLLIN, 0};
+        if (ends >= 0 && ::poll(&end, 1, limitSeconds * 1000) == 0)
+            ::kill(pid, SIGKILL);
+        if (ends >= 0)
+            ::close(ends);
+        if (waitpid(pid, &status, 0) == pid && WIFEXITED(status))
+            outcome.status = WEXITSTATUS(status);
+    }
     posix_spawn_file_actions_destroy(&actions);
     outcome.out = slurp(out);
     outcome.err = slurp(err);

@@ -13,7 +13,9 @@ struct Outcome {
     std::string err;
 };
 
-Outcome runGloam(const std::vector<std::string>& arguments);
+// A run that outlasts `limitSeconds` is killed, so that a command that
+// should have ended cannot hang the tests; its status is then -1.
+Outcome runGloam(const std::vector<std::string>& arguments, int limitSeconds = 120);
 
 // A bad value: status 2, nothing on standard output, and on standard error
 // a message (one line, where `oneLine`) that holds `named`.

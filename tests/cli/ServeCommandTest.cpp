@@ -1,10 +1,18 @@
+// `gloam serve`: what it prints, what it serves, how it stops, and the
+// address it hands to the desktop's opener with --open.
+#include "cli/RunGloam.h"
 #include "support/HostFixture.h"
+#include "support/ScopedEnv.h"
+#include "support/TempDir.h"
 
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
 #include <poll.h>
 #include <regex>
 #include <spawn.h>
+#include <sstream>
 #include <sys/wait.h>
 
 extern char** environ;
@@ -54,4 +62,39 @@ TEST(ServeCommandTest, PrintsItsAddressServesTheWidgetAndStopsOnSigterm)
     ASSERT_EQ(waitpid(pid, &status, 0), pid);
     close(out[0]);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+using testing_cli::runGloam;
+
+// --open: the address handed to the opener is the one served, given once
+// the host listens.
+TEST(ServeCommandTest, OpenHandsTheServedAddressToTheOpener)
+{
+    testing_support::TempDir dir;
+    // An opener that notes what it was given, asks the page from the host
+    // (it must be listening by now) and stops the host as Ctrl-C would.
+    {
+        std::ofstream opener(dir / "xdg-open");
+        opener << "#!/bin/bash\n"
+               << "echo \"$@\" > '" << (dir / "opened") << "'\n"
+               << "port=${1##*:}; port=${port%/}\n"
+               << "if (exec 3<>/dev/tcp/127.0.0.1/$port) 2>/dev/null; then\n"
+               << "  echo listening >> '" << (dir / "opened") << "'\n"
+               << "fi\n"
+               << "kill -TERM $PPID\n";
+    }
+    std::filesystem::permissions(dir / "xdg-open", std::filesystem::perms::owner_all);
+    const std::string path = dir.path.string() + ":" + std::getenv("PATH");
+    testing_support::ScopedEnv env("PATH", path.c_str());
+
+    const testing_cli::Outcome outcome
+        = runGloam({"serve", "--open", "--port", "0", "--widget", GLOAM_BUILD_WIDGET_DIR}, 20);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    std::smatch served;
+    ASSERT_TRUE(std::regex_search(outcome.out, served, std::regex("host: (http://\\S+)/\n")))
+        << outcome.out;
+    std::ifstream opened(dir / "opened");
+    std::stringstream text;
+    text << opened.rdbuf();
+    EXPECT_EQ(text.str(), served[1].str() + "/\nlistening\n");
 }
