@@ -1,5 +1,5 @@
 # Front door. `make run` and `make test` install whatever is missing first.
-.PHONY: all deps build run test test-unit test-asan bench fuzz install clean format
+.PHONY: all deps build run test test-unit test-asan bench fuzz install package clean format
 
 all: build
 
@@ -25,7 +25,7 @@ test: build
 test-asan: deps
 	cmake --preset asan >/dev/null
 	cmake --build --preset asan --target gloam_tests fuzz_replays
-	ctest --preset asan -LE e2e
+	ctest --preset asan -LE 'e2e|package'
 
 bench: build
 	./build/gloam_bench
@@ -48,6 +48,11 @@ fuzz: deps
 
 install: build
 	cmake --install build
+
+# build/gloam_<version>_<arch>.deb: the command, the widget, the manual page,
+# the completion and the user unit, under /usr.
+package: build
+	cmake --build build --target package
 
 format:
 	clang-format -i $$(git ls-files '*.cpp' '*.h')
