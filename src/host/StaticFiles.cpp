@@ -122,6 +122,7 @@ std::string StaticFiles::contentType(std::string_view fileName)
         {".js", "text/javascript; charset=utf-8"},
         {".css", "text/css; charset=utf-8"},
         {".json", "application/json; charset=utf-8"},
+        {".webmanifest", "application/manifest+json"},
         {".png", "image/png"},
         {".jpg", "image/jpeg"},
         {".jpeg", "image/jpeg"},

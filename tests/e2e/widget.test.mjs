@@ -261,6 +261,55 @@ describe("the widget page", { timeout: TEST_TIMEOUT_MS }, () => {
     });
   });
 
+  // Chromium offers to install a page only in a profile of its own, never in
+  // the private contexts the other cases use.
+  it("is an installable app: Chromium finds no fault in its manifest and icons", async () => {
+    const { chromium } = await import("playwright-core");
+    const { mkdtempSync, rmSync } = await import("node:fs");
+    const { tmpdir } = await import("node:os");
+    const { chromiumPath } = await import("./support/browser.mjs");
+    const profile = mkdtempSync(join(tmpdir(), "gloam-app-"));
+    const widget = copyWidget();
+    let host;
+    let context;
+    try {
+      host = await startHost(widget.dir);
+      context = await chromium.launchPersistentContext(profile, {
+        executablePath: chromiumPath,
+        headless: true,
+        args: ["--headless", "--no-sandbox", "--disable-gpu", "--disable-background-networking"],
+      });
+      const page = await context.newPage();
+      await page.goto(host.url);
+      const cdp = await context.newCDPSession(page);
+      assert.deepEqual((await cdp.send("Page.getInstallabilityErrors")).installabilityErrors, []);
+      const manifest = await cdp.send("Page.getAppManifest");
+      assert.deepEqual(manifest.errors, []);
+      assert.equal(manifest.url, new URL("manifest.webmanifest", host.url).href);
+      const app = JSON.parse(manifest.data);
+      assert.equal(app.display, "standalone");
+      assert.ok(app.name && app.short_name && app.theme_color && app.background_color);
+      // Each icon is a PNG of the size it claims, and the manifest has its own type.
+      const served = await page.evaluate(async (icons) => ({
+        manifestType: (await fetch("manifest.webmanifest")).headers.get("content-type"),
+        icons: await Promise.all(icons.map(async ({ src, sizes }) => {
+          const response = await fetch(src);
+          const bitmap = await createImageBitmap(await response.blob());
+          return { sizes, type: response.headers.get("content-type"), size: `${bitmap.width}x${bitmap.height}` };
+        })),
+      }), app.icons);
+      assert.equal(served.manifestType, "application/manifest+json");
+      assert.deepEqual(served.icons.map((icon) => icon.sizes).sort(), ["192x192", "512x512"]);
+      for (const icon of served.icons)
+        assert.deepEqual([icon.type, icon.size], ["image/png", icon.sizes]);
+    } finally {
+      await context?.close();
+      await host?.stop();
+      widget.remove();
+      rmSync(profile, { recursive: true, force: true });
+    }
+  });
+
   it("looks right on both sides at 1x and 2x (screenshots kept as artifacts)", async () => {
     for (const deviceScaleFactor of [1, 2]) {
       await withWidget({ deviceScaleFactor }, async ({ page }) => {

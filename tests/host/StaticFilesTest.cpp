@@ -74,7 +74,8 @@ TEST(StaticFilesTest, NamesContentTypesByExtension)
     const Case cases[] = {{"index.html", "text/html; charset=utf-8"},
         {"gloam.js", "text/javascript; charset=utf-8"}, {"gloam.css", "text/css; charset=utf-8"},
         {"current.PNG", "image/png"}, {"map.jpg", "image/jpeg"}, {"Info.plist", "application/xml"},
-        {"blob", "application/octet-stream"}, {"x.html.bak", "application/octet-stream"}};
+        {"manifest.webmanifest", "application/manifest+json"}, {"blob", "application/octet-stream"},
+        {"x.html.bak", "application/octet-stream"}};
     for (const auto& c : cases)
         EXPECT_EQ(host::StaticFiles::contentType(c.name), c.type) << c.name;
 }
