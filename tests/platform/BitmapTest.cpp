@@ -5,6 +5,7 @@
 #include "platform/Image.h"
 
 #include <gtest/gtest.h>
+#include <utility>
 
 using namespace platform;
 
@@ -28,7 +29,7 @@ TEST(BitmapTest, NewBitmapIsZeroedRowZeroIsTheTopRowInMemory)
         std::vector<uint8_t>(red.begin(), red.begin() + 3));
     EXPECT_EQ(std::count(rgba.data(), rgba.data() + 60, 0), 57);
     EXPECT_EQ(rgba.pixelAt(2, 1), rgba.data() + 28);
-    EXPECT_EQ(rgb.pixelAt(2, 1), rgb.data() + 21);
+    EXPECT_EQ(std::as_const(rgb).pixelAt(2, 1), rgb.data() + 21);
     EXPECT_DOUBLE_EQ(rgb.colorAt(2, 1).alpha(), 1.0);
     Bitmap converted = rgb.toRGBA();
     ASSERT_EQ(converted.format(), PixelFormat::RGBA);

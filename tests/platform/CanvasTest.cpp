@@ -4,6 +4,8 @@
 
 #include "support/HostileBytes.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -63,14 +65,16 @@ TEST(CanvasTest, SourceOverMatchesPorterDuffOnStraightColours)
     }
 }
 
-TEST(CanvasTest, CopyReplacesAlphaInsideTheRectangleOnly)
+TEST(CanvasTest, CopyReplacesAlphaInsideTheRectangleOnlyAndNoPixelsDrawNothing)
 {
-    Bitmap d(4, 1);
-    for (int x = 0; x < 4; ++x)
-        d.setColorAt(x, 0, Color::deviceRGB(1, 1, 1, 1));
-    Image target(std::move(d));
-    Canvas(target, true)
-        .drawImage(Image(Size {2, 1}), Rect {{1, 0}, {2, 1}}, Rect {}, CompositeOp::Copy, 1.0);
+    Image target(testing_support::gradient(4, 1, PixelFormat::RGBA));
+    {
+        Canvas canvas(target, true);
+        canvas.drawImage(
+            Image(Size {2, 1}), Rect {{1, 0}, {2, 1}}, Rect {}, CompositeOp::Copy, 1.0);
+        for (const Image& none : {Image(), Image(Size {0, 1})})
+            canvas.drawImage(none, Rect {{0, 0}, {4, 1}}, Rect {}, CompositeOp::Copy, 1.0);
+    }
     for (int x = 0; x < 4; ++x)
         EXPECT_EQ(target.bitmap()->pixelAt(x, 0)[3], x == 1 || x == 2 ? 0 : 255) << x;
 }
@@ -107,4 +111,16 @@ TEST(CanvasTest, UnantialiasedOnePixelLinesCoverWholePixels)
     for (int y = 0; y < 5; ++y)
         for (int x = 0; x < 6; ++x)
             EXPECT_EQ(target.bitmap()->pixelAt(x, y)[3], y == 2 ? 64 : 0) << x << "," << y;
+}
+
+TEST(CanvasTest, DrawingWritesBackTheBitmapsBytesAndNothingPastThem)
+{
+    for (uint8_t guard : {0xA5, 0x5A}) {
+        auto* pixels = static_cast<uint8_t*>(std::malloc(2 * 2 * 4 + 4));
+        std::memset(pixels, guard, 20);
+        Image target(Bitmap::adoptMalloced(2, 2, PixelFormat::RGBA, pixels));
+        Canvas(target).drawImage(
+            pixel(Color::deviceRGB(1, 0, 0, 1)), Point {0, 0}, Rect {}, CompositeOp::Copy, 1.0);
+        EXPECT_EQ(std::count(pixels + 16, pixels + 20, guard), 4) << "written past the last pixel";
+    }
 }
