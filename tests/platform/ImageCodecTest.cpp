@@ -20,6 +20,11 @@ using testing_support::jpegClaiming;
 using testing_support::pngClaiming;
 using Chunk = std::pair<std::string, std::vector<uint8_t>>;
 
+namespace platform::detail {
+// The plain reader behind decodePng, which leaves every other file to libspng.
+std::optional<Bitmap> decodePlainPng(std::span<const uint8_t> bytes, const DecodeLimits& limits);
+} // namespace platform::detail
+
 namespace {
 
 // Gradients and noise and every alpha, so that every row filter is chosen.
@@ -132,11 +137,13 @@ TEST(ImageCodecTest, PngsOfEveryEncoderReadBackExactlyThroughBothReaders)
                 ASSERT_TRUE(png) << int(e.encoder) << " level " << e.level;
                 // As written, in IDATs of 97 bytes (the plain reader), and
                 // with a text chunk (libspng).
-                for (const auto& file :
-                    {*png, rebuilt(*png, 97, false), rebuilt(*png, SIZE_MAX, true)}) {
+                const std::vector<uint8_t> files[]
+                    = {*png, rebuilt(*png, 97, false), rebuilt(*png, SIZE_MAX, true)};
+                for (const auto& file : files) {
                     DecodeError error {};
                     auto decoded = decodePng(file, {}, &error);
                     ASSERT_TRUE(decoded) << int(error);
+                    EXPECT_EQ(detail::decodePlainPng(file, {}).has_value(), &file != &files[2]);
                     EXPECT_TRUE(same(*decoded, original))
                         << w << "x" << h << " encoder " << int(e.encoder) << " level " << e.level;
                 }

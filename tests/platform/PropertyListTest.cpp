@@ -129,6 +129,9 @@ TEST(PropertyListTest, EveryCutOfAFileGivesNoDictionaryOrTheWholeOne)
     PropertyList list;
     list.setReal("shadowlevel", 0.5);
     list.setString("name", "Gloam");
+    // Fifteen entries and more: the count follows the binary marker.
+    for (int i = 0; i < 14; ++i)
+        list.setReal("key" + std::to_string(i), i);
     for (auto format : {PropertyList::Format::Xml, PropertyList::Format::Binary}) {
         list.setFormat(format);
         std::vector<uint8_t> whole = list.encoded();
