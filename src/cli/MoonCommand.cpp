@@ -91,9 +91,9 @@ int runMoon(const MoonOptions& options)
     table.add("azimuth", cli::fixed(horizontal.x, 7) + "\u00b0");
     table.add("altitude", cli::fixed(horizontal.y, 7) + "\u00b0", "topocentric, no refraction");
     if (events) {
-        cli::addEventRow(table, "moonrise", events->moonrise);
-        cli::addEventRow(table, "transit", events->transit);
-        cli::addEventRow(table, "moonset", events->moonset);
+        cli::addEventRows(table,
+            {{"moonrise", events->moonrise}, {"transit", events->transit},
+                {"moonset", events->moonset}});
     }
     std::fputs(table.text().c_str(), stdout);
     return cli::kExitOk;

@@ -5,6 +5,7 @@
 #include "platform/DateFormat.h"
 #include "umb/UMBDate.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace cli {
@@ -42,17 +43,20 @@ platform::JsonValue eventJson(const std::optional<double>& julianDate)
     return isoUtcSecond(*julianDate);
 }
 
-void addEventRow(TextTable& table, const std::string& name, const std::optional<double>& julianDate)
+void addEventRows(TextTable& table, std::vector<SkyEvent> events)
 {
-    if (!julianDate) {
-        table.add(name, "none in the 24 hours");
-        return;
+    std::stable_sort(events.begin(), events.end(), [](const SkyEvent& a, const SkyEvent& b) {
+        return a.julianDate && (!b.julianDate || *a.julianDate < *b.julianDate);
+    });
+    const platform::DateFormat local("yyyy-MM-dd HH:mm:ss zzz", platform::TimeZone::local());
+    for (const SkyEvent& e : events) {
+        if (!e.julianDate) {
+            table.add(e.name, "none in the 24 hours");
+            continue;
+        }
+        const platform::Date instant {wholeSecondMillis(*e.julianDate) / 1000.0};
+        table.add(e.name, isoUtcSecond(*e.julianDate), local.format(instant));
     }
-    const platform::Date instant {wholeSecondMillis(*julianDate) / 1000.0};
-    const std::string local
-        = platform::DateFormat("yyyy-MM-dd HH:mm:ss zzz", platform::TimeZone::local())
-              .format(instant);
-    table.add(name, isoUtcSecond(*julianDate), local);
 }
 
 } // namespace cli

@@ -9,6 +9,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace cli {
 
@@ -26,8 +27,15 @@ std::string isoUtcSecond(double julianDate);
 // An event as JSON: its isoUtcSecond text, or null when there is none.
 platform::JsonValue eventJson(const std::optional<double>& julianDate);
 
-// A table row for an event: the UTC text, then the same second on the local
-// zone's clock (TZ) as a note; "none in the 24 hours" when there is none.
-void addEventRow(TextTable& table, const std::string& name, const std::optional<double>& julianDate);
+// A named event of the day: its Julian Date, or none.
+struct SkyEvent {
+    const char* name;
+    std::optional<double> julianDate;
+};
+
+// One table row per event, in the order they happen, those without an
+// instant last: the UTC text, then the same second on the local zone's clock
+// (TZ) as a note; "none in the 24 hours" when there is none.
+void addEventRows(TextTable& table, std::vector<SkyEvent> events);
 
 } // namespace cli

@@ -101,15 +101,13 @@ int runSun(const SunOptions& options)
     table.add("azimuth", cli::fixed(horizontal.x, 7) + "\u00b0");
     table.add("altitude", cli::fixed(horizontal.y, 7) + "\u00b0");
     if (events) {
-        cli::addEventRow(table, "astronomicalDawn", events->astronomicalDawn);
-        cli::addEventRow(table, "nauticalDawn", events->nauticalDawn);
-        cli::addEventRow(table, "civilDawn", events->civilDawn);
-        cli::addEventRow(table, "sunrise", events->sunrise);
-        cli::addEventRow(table, "solarNoon", events->solarNoon);
-        cli::addEventRow(table, "sunset", events->sunset);
-        cli::addEventRow(table, "civilDusk", events->civilDusk);
-        cli::addEventRow(table, "nauticalDusk", events->nauticalDusk);
-        cli::addEventRow(table, "astronomicalDusk", events->astronomicalDusk);
+        cli::addEventRows(table,
+            {{"astronomicalDawn", events->astronomicalDawn},
+                {"nauticalDawn", events->nauticalDawn}, {"civilDawn", events->civilDawn},
+                {"sunrise", events->sunrise}, {"solarNoon", events->solarNoon},
+                {"sunset", events->sunset}, {"civilDusk", events->civilDusk},
+                {"nauticalDusk", events->nauticalDusk},
+                {"astronomicalDusk", events->astronomicalDusk}});
     }
     std::fputs(table.text().c_str(), stdout);
     return cli::kExitOk;
