@@ -25,7 +25,10 @@ void UMBPhaseDisc::draw(platform::Bitmap& bitmap, platform::Point centre, double
     platform::Point towardSun, double illuminated)
 {
     const double r = diameter * 0.5;
-    if (!(r > 0) || !std::isfinite(centre.x) || !std::isfinite(centre.y))
+    // Far beyond the bitmap (or not a place at all) nothing is drawn, and no
+    // coordinate is turned into an integer it would not fit.
+    constexpr double kFar = 1 << 24;
+    if (!(r > 0 && r < kFar) || !(std::fabs(centre.x) < kFar) || !(std::fabs(centre.y) < kFar))
         return;
     double length = std::hypot(towardSun.x, towardSun.y);
     const double ux = length > 0 ? towardSun.x / length : 0;

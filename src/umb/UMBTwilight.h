@@ -10,6 +10,7 @@
 #include "platform/Geometry.h"
 
 #include <array>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -62,6 +63,29 @@ public:
         for (int y = 0; y < height_; ++y)
             latitudes_[size_t(y)] = renderer.physicalToGeographic(0.5f, float(y) + 0.5f).y;
         fill();
+    }
+
+    // The same planes for any projection, one physicalToGeographic a pixel:
+    // for projections whose rows and columns are not parallels and
+    // meridians. A pixel off the globe (a coordinate that is not finite)
+    // gets neither shade nor lights.
+    template<class Renderer> void computeEachPixel(const Renderer& renderer, int width, int height)
+    {
+        resize(width, height);
+        for (int y = 0; y < height_; ++y) {
+            uint8_t any = 0;
+            for (int x = 0; x < width_; ++x) {
+                const platform::Point g
+                    = renderer.physicalToGeographic(float(x) + 0.5f, float(y) + 0.5f);
+                const size_t i = size_t(y) * size_t(width_) + size_t(x);
+                const bool onGlobe = std::isfinite(g.x) && std::isfinite(g.y);
+                const double s = onGlobe ? sineOfAltitude(g.x, g.y) : 1.0;
+                shade_[i] = shadeFor(s);
+                lights_[i] = lightsFor(s);
+                any |= lights_[i];
+            }
+            rowLights_[size_t(y)] = any;
+        }
     }
 
     int width() const { return width_; }

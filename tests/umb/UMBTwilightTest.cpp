@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <gtest/gtest.h>
 
 using umb::UMBTerminatorStyle;
@@ -57,6 +58,13 @@ TEST(UMBTwilightTest, ThePlanesAreThePerPointFunctionAtEachPixelsCentre)
             ASSERT_EQ(twilight.shadeRow(y)[x], twilight.shadeFor(s)) << x << "," << y;
             ASSERT_EQ(twilight.lightsRow(y)[x], twilight.lightsFor(s)) << x << "," << y;
         }
+    }
+    // The pixel-by-pixel fill that other projections use gives the same.
+    UMBTwilight each(UMBTerminatorStyle::Smooth, subsolar, 191);
+    each.computeEachPixel(renderer, 360, 180);
+    for (int y = 0; y < 180; ++y) {
+        ASSERT_EQ(0, std::memcmp(each.shadeRow(y), twilight.shadeRow(y), 360)) << y;
+        ASSERT_EQ(0, std::memcmp(each.lightsRow(y), twilight.lightsRow(y), 360)) << y;
     }
 }
 
