@@ -114,8 +114,9 @@ platform::Image UMBMapRenderer<Projection>::drawLightsLayer(platform::Point subs
     platform::Bitmap layer = makeLayerBitmap();
     const int w = layer.width(), h = layer.height();
     UMBImageOps ops;
-    const bool fading = terminatorStyle_ != UMBTerminatorStyle::Blur;
-    const UMBTwilight twilight(terminatorStyle_, subsolar, 255);
+    std::optional<UMBTwilight> fading;
+    if (terminatorStyle_ != UMBTerminatorStyle::Blur)
+        fading.emplace(terminatorStyle_, subsolar, uint8_t(255));
     UMBDataBuffer buffer = UMBDataBuffer::initWithFile(path);
     buffer.rewind();
     // Whole 12-byte records only: a partial last record is not a light, and
@@ -126,7 +127,7 @@ platform::Image UMBMapRenderer<Projection>::drawLightsLayer(platform::Point subs
         float lat = buffer.readFloat();
         if (fading) {
             // The light's own place says how much of it the dark shows.
-            const uint8_t show = twilight.lightsFor(twilight.sineOfAltitude(lon, lat));
+            const uint8_t show = fading->lightsFor(fading->sineOfAltitude(lon, lat));
             if (show == 0)
                 continue;
             color = platform::Color::deviceRGB(

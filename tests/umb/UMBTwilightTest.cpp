@@ -1,11 +1,13 @@
 #include "umb/UMBTwilight.h"
 
+#include "support/TempDir.h"
 #include "umb/UMBEquirectangular.h"
 #include "umb/UMBMillerCylindrical.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <gtest/gtest.h>
 
 using umb::UMBTerminatorStyle;
@@ -95,4 +97,34 @@ TEST(UMBTwilightTest, TheCompositeIsTheLayersStackedForBothProjectionsAndStyles)
     };
     check(umb::UMBEquirectangular {1024, 512}, UMBTerminatorStyle::Bands);
     check(umb::UMBMillerCylindrical {1024, 752}, UMBTerminatorStyle::Smooth);
+}
+
+TEST(UMBTwilightTest, LightsPointsFadeByTheirOwnPlace)
+{
+    // White lights on the equator with the Sun over (0, 0): at h = -0.5 (day,
+    // none), h = -3.4165 (half) and h = -30 (all); the blurred style keeps
+    // its hard edge at h = 0.
+    testing_support::TempDir dir;
+    const std::string path = dir / "lights.bin";
+    {
+        std::ofstream out(path, std::ios::binary);
+        for (float lon : {90.5f, 93.4165f, 120.0f}) {
+            const int32_t white = -1;
+            const float lat = 0.0f;
+            out.write(reinterpret_cast<const char*>(&white), 4);
+            out.write(reinterpret_cast<const char*>(&lon), 4);
+            out.write(reinterpret_cast<const char*>(&lat), 4);
+        }
+    }
+    umb::UMBEquirectangular renderer {360, 180};
+    renderer.setLightsimgpath(path);
+    auto alphaAt = [&](int x) {
+        return int(renderer.drawLightsLayer({0, 0}).bitmap()->pixelAt(x, 90)[3]);
+    };
+    EXPECT_EQ(alphaAt(270), 255);
+    EXPECT_EQ(alphaAt(273), 255);
+    renderer.setTerminatorStyle(UMBTerminatorStyle::Smooth);
+    EXPECT_EQ(alphaAt(270), 0);
+    EXPECT_NEAR(alphaAt(273), 128, 1);
+    EXPECT_EQ(alphaAt(300), 255);
 }
