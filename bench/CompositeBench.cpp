@@ -122,6 +122,24 @@ void BM_Composite_OneBitmap(benchmark::State& state)
 }
 BENCHMARK(BM_Composite_OneBitmap)->Apply(sizes);
 
+// The same composite with the twilight shaded by the Sun's altitude
+// (`--terminator bands`): a level and a lights weight per pixel, no blur.
+void BM_Composite_Bands(benchmark::State& state)
+{
+    const int w = int(state.range(0)), h = int(state.range(1));
+    const Pictures& p = picturesAt(w, h);
+    umb::UMBEquirectangular r = rendererFor(p, w, h);
+    r.setTerminatorStyle(umb::UMBTerminatorStyle::Bands);
+    const platform::Image base = *platform::Image::fromFile(p.base);
+    for (auto _ : state) {
+        state.PauseTiming();
+        platform::Image copy = base.clone();
+        state.ResumeTiming();
+        benchmark::DoNotOptimize(r.drawCompositeImage(std::move(copy), kSun).bitmap());
+    }
+}
+BENCHMARK(BM_Composite_Bands)->Apply(sizes);
+
 // What the plug-in does on a request, from the base map's file to the PNG
 // file beside the bundle, with the sun computed for a fixed instant.
 void BM_Request_Composite(benchmark::State& state)

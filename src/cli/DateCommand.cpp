@@ -66,7 +66,7 @@ int runDate(const DateOptions& options)
     table.add("jd", cli::fixed(date.JD(), 8));
     const double stored = date.millis();
     table.add("millis", cli::fixed(stored, stored == std::floor(stored) ? 0 : 3));
-    table.add("fields", fields, "year-month-day hour:minute:second, UTC (seconds floored)");
+    table.add("fields", fields, "year-month-day hour:minute:second, UTC, to the millisecond");
     table.add("dblsec", cli::fixed(date.dblsec(), 9));
     table.add("headerCard", date.getHeaderCard());
     table.add("dayNumber", date.getDayNumber());

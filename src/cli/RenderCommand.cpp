@@ -15,7 +15,10 @@
 #include "umb/UMBEquirectangular.h"
 #include "umb/UMBImageOps.h"
 #include "umb/UMBMillerCylindrical.h"
+#include "umb/UMBMoon.h"
+#include "umb/UMBPhaseDisc.h"
 #include "umb/UMBSun.h"
+#include "umb/UMBTwilight.h"
 
 #include <cmath>
 #include <cstdio>
@@ -35,11 +38,14 @@ constexpr int kLargestSide = 16384;
 // The whole world in Miller's projection is about 1000 : 734.
 constexpr double kMillerShape = 734.0 / 1000.0;
 constexpr float kLevelWithoutConfiguration = 0.75f;
+// The Moon's disc when there is no sun picture to take its size from.
+constexpr double kMarkerWithoutSun = 32.0;
 
 struct RenderOptions {
     std::string time = "now";
     std::optional<std::string> widget, projection, size, shadow, center, grid, base, lights, sun,
-        blur;
+        blur, terminator, markerSize;
+    bool moon = false;
     std::string output;
 };
 
@@ -52,6 +58,9 @@ struct Request {
     std::optional<platform::Point> center;
     std::optional<std::pair<int, int>> grid;
     int blur = 6;
+    umb::UMBTerminatorStyle terminator = umb::UMBTerminatorStyle::Blur;
+    bool moon = false;
+    std::optional<int> markerSize;
     std::string output;
 };
 
@@ -96,6 +105,19 @@ Request checked(const RenderOptions& o)
     }
     if (o.blur)
         r.blur = cli::wholeInRange("--blur", *o.blur, "a blur radius in pixels", 1, 1000);
+    if (o.terminator) {
+        if (*o.terminator == "bands")
+            r.terminator = umb::UMBTerminatorStyle::Bands;
+        else if (*o.terminator == "smooth")
+            r.terminator = umb::UMBTerminatorStyle::Smooth;
+        else if (*o.terminator != "blur")
+            throw cli::UsageError("--terminator: '" + *o.terminator
+                + "' is not a terminator style; give blur, bands or smooth");
+    }
+    r.moon = o.moon;
+    if (o.markerSize)
+        r.markerSize = cli::wholeInRange(
+            "--marker-size", *o.markerSize, "a marker size in pixels", 1, 1024);
     if (o.output.empty())
         throw cli::UsageError("-o: give the PNG file to write, such as -o map.png");
     r.output = o.output;
@@ -205,13 +227,60 @@ void saveOrThrow(const platform::Image& composite, const std::string& output)
     throw std::runtime_error("cannot write " + output + ": " + why);
 }
 
+// Where the Moon is drawn and how: its place, its phase, its size.
+struct MoonMarker {
+    platform::Point sublunar;
+    double illuminated = 0;
+    double diameter = 0;
+};
+
+// The point `distance` degrees from `from` along the great circle toward `to`.
+platform::Point towardOnGlobe(platform::Point from, platform::Point to, double distance)
+{
+    constexpr double D = 0.017453292519943295;
+    const double p1 = from.y * D, p2 = to.y * D, dl = (to.x - from.x) * D, d = distance * D;
+    const double bearing = std::atan2(std::sin(dl) * std::cos(p2),
+        std::cos(p1) * std::sin(p2) - std::sin(p1) * std::cos(p2) * std::cos(dl));
+    const double lat
+        = std::asin(std::sin(p1) * std::cos(d) + std::cos(p1) * std::sin(d) * std::cos(bearing));
+    const double lon = from.x * D
+        + std::atan2(std::sin(bearing) * std::sin(d) * std::cos(p1),
+            std::cos(d) - std::sin(p1) * std::sin(lat));
+    return {lon / D, lat / D};
+}
+
+// The Moon's phase disc at the sublunar point, its bright limb turned toward
+// the subsolar point as the map shows that direction there.
+template<class Renderer>
+void drawMoon(const Renderer& renderer, platform::Image& composite, const MoonMarker& moon,
+    platform::Point subsolar)
+{
+    platform::Bitmap* pixels = composite.bitmap();
+    if (!pixels)
+        return;
+    const platform::Point at
+        = renderer.geographicToPhysical(float(moon.sublunar.x), float(moon.sublunar.y));
+    const platform::Point step = towardOnGlobe(moon.sublunar, subsolar, 1.0);
+    const platform::Point next = renderer.geographicToPhysical(float(step.x), float(step.y));
+    platform::Point direction {next.x - at.x, next.y - at.y};
+    // A step across the map's side edge comes back from the other side.
+    const double w = renderer.mapwidth();
+    if (direction.x > w / 2)
+        direction.x -= w;
+    else if (direction.x < -w / 2)
+        direction.x += w;
+    umb::UMBPhaseDisc::draw(*pixels, at, moon.diameter, direction, moon.illuminated);
+}
+
 template<class Renderer>
 platform::Image drawMap(Renderer& renderer, const Request& request, platform::Image base,
-    const Source& lights, const Source& sun, float level, platform::Point subsolar)
+    const Source& lights, const Source& sun, float level, platform::Point subsolar,
+    const std::optional<MoonMarker>& moon)
 {
     const int w = int(renderer.mapwidth()), h = int(renderer.mapheight());
     renderer.setAlpha(level);
     renderer.setBlurdepth(request.blur);
+    renderer.setTerminatorStyle(request.terminator);
     renderer.setSunimgpath(sun.path);
 
     const bool lightsPicture = lights.path && endsWithPng(*lights.path);
@@ -265,6 +334,8 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
     platform::Image composite = renderer.drawCompositeImage(std::move(base), subsolar);
     if (request.grid)
         drawGrid(composite, renderer.drawGridLayer(request.grid->first, request.grid->second));
+    if (moon)
+        drawMoon(renderer, composite, *moon, subsolar);
     return composite;
 }
 
@@ -272,7 +343,9 @@ int render(const RenderOptions& options)
 {
     const Request request = checked(options);
     const umb::UMBDate date = cli::engineDateAt(request.millis);
-    const platform::Point subsolar = umb::UMBSun(date).getSubsolar();
+    umb::UMBSun theSun;
+    theSun.calculateForInstant(date, {0, 0});
+    const platform::Point subsolar = theSun.getSubsolar();
     WidgetResources widget(options.widget);
 
     // The sources: what the command line names, else the widget's own.
@@ -307,6 +380,22 @@ int render(const RenderOptions& options)
     }
     const float level = request.shadow ? *request.shadow : widget.shadowLevel();
 
+    // The Moon at the same instant, as large as the sun picture unless the
+    // command line says otherwise.
+    std::optional<MoonMarker> moon;
+    if (request.moon) {
+        const umb::UMBMoon theMoon(date.JD(), {0, 0});
+        MoonMarker marker;
+        marker.sublunar = theMoon.getSublunar();
+        marker.illuminated = theMoon.getIlluminated();
+        std::optional<platform::Image> sunPicture
+            = sun.path ? platform::Image::fromFile(*sun.path) : std::nullopt;
+        marker.diameter = request.markerSize ? double(*request.markerSize)
+            : sunPicture && sunPicture->size().width > 0 ? sunPicture->size().width
+                                                          : kMarkerWithoutSun;
+        moon = marker;
+    }
+
     const platform::Bitmap& pixels = *base.bitmap();
     int w = pixels.width(), h = pixels.height();
     if (request.size) {
@@ -320,10 +409,12 @@ int render(const RenderOptions& options)
     try {
         if (request.miller) {
             umb::UMBMillerCylindrical renderer {float(w), float(h)};
-            composite = drawMap(renderer, request, std::move(base), lights, sun, level, subsolar);
+            composite
+                = drawMap(renderer, request, std::move(base), lights, sun, level, subsolar, moon);
         } else {
             umb::UMBEquirectangular renderer {float(w), float(h)};
-            composite = drawMap(renderer, request, std::move(base), lights, sun, level, subsolar);
+            composite
+                = drawMap(renderer, request, std::move(base), lights, sun, level, subsolar, moon);
         }
     } catch (const std::bad_alloc&) {
         // A few pictures of the map's size are held at once; the largest
@@ -380,12 +471,25 @@ cli::Command::Registration registration {{
         app.add_option("--blur", o->blur,
                "Blur radius of the shade's edge in pixels, 1 to 1000 (default 6)")
             ->type_name("R");
+        app.add_option("--terminator", o->terminator,
+               "blur (the default, the widget's blurred edge), bands (civil, nautical and "
+               "astronomical twilight in steps) or smooth (a ramp from the Sun's altitude "
+               "-0.833 to -18 degrees); with bands and smooth the lights fade in with the dark")
+            ->type_name("STYLE");
+        app.add_flag("--moon", o->moon,
+            "Draw the Moon at the sublunar point as a disc showing its phase, the bright limb "
+            "toward the Sun");
+        app.add_option("--marker-size", o->markerSize,
+               "Diameter of the Moon's disc in pixels, 1 to 1024 (default: the sun picture's "
+               "width)")
+            ->type_name("PX");
         app.footer(
             "Examples:\n"
             "  gloam render -o now.png\n"
             "  gloam render --time 2026-06-21T12:00:00Z --center 90,0 --grid 30,30 -o "
             "solstice.png\n"
             "  gloam render --projection miller --size 1920x1080 --shadow 0.9 -o wallpaper.png\n"
+            "  gloam render --terminator bands --moon -o twilight.png\n"
             "A bad value exits with status 2 and writes nothing; a file that cannot be written,\n"
             "with status 1. The file is replaced whole or not at all.\n"
             "A negative value may be joined with '=': --center=-75,40");

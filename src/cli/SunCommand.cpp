@@ -3,11 +3,13 @@
 // observer, as a short table or as one JSON object.
 #include "cli/Command.h"
 #include "cli/OptionValues.h"
+#include "cli/SkyEvents.h"
 #include "cli/TextTable.h"
 #include "cli/TimeArg.h"
 
 #include "platform/Json.h"
 #include "umb/UMBDate.h"
+#include "umb/UMBRiseSet.h"
 #include "umb/UMBSun.h"
 #include "umb/UMBUtilities.h"
 
@@ -25,19 +27,11 @@ struct SunOptions {
     bool json = false;
 };
 
-platform::Point observerFrom(const std::optional<std::string>& text)
-{
-    if (!text)
-        return {0, 0};
-    auto parts = cli::splitValues("--observer", *text, ',', 2, "LON,LAT, such as 13.4,52.5");
-    return {cli::numberInRange("--observer", parts[0], "a longitude", -180, 180),
-        cli::numberInRange("--observer", parts[1], "a latitude", -90, 90)};
-}
-
 int runSun(const SunOptions& options)
 {
     const double millis = cli::instantFromOption("--time", options.time);
-    const platform::Point observer = observerFrom(options.observer);
+    const platform::Point observer
+        = options.observer ? cli::observerFromOption(*options.observer) : platform::Point {};
 
     const umb::UMBDate date = cli::engineDateAt(millis);
     // The engine counts the subsolar longitude from the observer's meridian
@@ -45,11 +39,17 @@ int runSun(const SunOptions& options)
     // one from the Greenwich calculation, and only altitude and azimuth
     // belong to the observer.
     umb::UMBSun sun(date);
+    sun.calculateForInstant(date, {0, 0});
     const platform::Point subsolar = sun.getSubsolar();
     const platform::Point equatorial = sun.getEquatorial();
     const double distance = sun.getDistance();
-    sun.calculateForDate(date, observer);
+    sun.calculateForInstant(date, observer);
     const platform::Point horizontal = sun.getHorizontal();
+
+    // The day's events, for an observer named on the command line.
+    std::optional<umb::UMBRiseSet::SunEvents> events;
+    if (options.observer)
+        events = umb::UMBRiseSet::sunEvents(date.JD(), observer);
 
     const std::string raText = UMBUtilities::strRa(equatorial.x);
     const std::string decText = UMBUtilities::strDec(equatorial.y);
@@ -70,6 +70,20 @@ int runSun(const SunOptions& options)
                 JsonValue::Object {{"ra", raText}, {"dec", decText}, {"subsolarLat", latText},
                     {"subsolarLon", lonText}}},
         };
+        if (events) {
+            object.emplace_back("events",
+                JsonValue::Object {
+                    {"sunrise", cli::eventJson(events->sunrise)},
+                    {"sunset", cli::eventJson(events->sunset)},
+                    {"solarNoon", cli::eventJson(events->solarNoon)},
+                    {"civilDawn", cli::eventJson(events->civilDawn)},
+                    {"civilDusk", cli::eventJson(events->civilDusk)},
+                    {"nauticalDawn", cli::eventJson(events->nauticalDawn)},
+                    {"nauticalDusk", cli::eventJson(events->nauticalDusk)},
+                    {"astronomicalDawn", cli::eventJson(events->astronomicalDawn)},
+                    {"astronomicalDusk", cli::eventJson(events->astronomicalDusk)},
+                });
+        }
         std::printf("%s\n", platform::toJson(JsonValue(std::move(object))).c_str());
         return cli::kExitOk;
     }
@@ -86,6 +100,15 @@ int runSun(const SunOptions& options)
         "lon " + cli::shortest(observer.x) + "\u00b0, lat " + cli::shortest(observer.y) + "\u00b0");
     table.add("azimuth", cli::fixed(horizontal.x, 7) + "\u00b0");
     table.add("altitude", cli::fixed(horizontal.y, 7) + "\u00b0");
+    if (events) {
+        cli::addEventRows(table,
+            {{"astronomicalDawn", events->astronomicalDawn},
+                {"nauticalDawn", events->nauticalDawn}, {"civilDawn", events->civilDawn},
+                {"sunrise", events->sunrise}, {"solarNoon", events->solarNoon},
+                {"sunset", events->sunset}, {"civilDusk", events->civilDusk},
+                {"nauticalDusk", events->nauticalDusk},
+                {"astronomicalDusk", events->astronomicalDusk}});
+    }
     std::fputs(table.text().c_str(), stdout);
     return cli::kExitOk;
 }
@@ -98,15 +121,22 @@ cli::Command::Registration registration {{
         app.add_option("--time", options->time, cli::kTimeOptionHelp)->type_name("T");
         app.add_option("--observer", options->observer,
                "Where altitude and azimuth are seen from: longitude (east positive) and "
-               "latitude in degrees (default 0,0)")
+               "latitude in degrees (default 0,0); given, the day's events are added")
             ->type_name("LON,LAT");
         app.add_flag("--json", options->json,
             "One JSON object: time, jd, subsolar {lon, lat}, equatorial {ra (hours), dec}, "
             "horizontal {azimuth, altitude}, observer {lon, lat}, distance (AU), text "
-            "{ra, dec, subsolarLat, subsolarLon}");
+            "{ra, dec, subsolarLat, subsolarLon}; with --observer, events {sunrise, sunset, "
+            "solarNoon, civilDawn, civilDusk, nauticalDawn, nauticalDusk, astronomicalDawn, "
+            "astronomicalDusk}: the first of each in the 24 hours from the instant, ISO 8601 UTC "
+            "to the second, or null");
         app.footer("The solar model is good to about 0.01 degree from 1950 to 2050 and works to "
-                   "the minute.\nA negative value may be joined with '=': --observer=-74,40.7\n"
-                   "Example: gloam sun --time 2024-06-20T20:51:00Z");
+                   "the millisecond.\nA negative value may be joined with '=': --observer=-74,40.7\n"
+                   "Events: sunrise and sunset of the centre at -0.833 degrees, dawn and dusk at -6, -12 "
+                   "and -18,\nsolar noon the upper transit; listed in UTC and in the local zone "
+                   "(TZ).\n"
+                   "Example: gloam sun --time 2024-06-20T20:51:00Z\n"
+                   "Example: TZ=Europe/London gloam sun --time 2024-06-21 --observer=-0.1278,51.5074");
         return [options] { return runSun(*options); };
     },
 }};

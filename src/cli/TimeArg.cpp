@@ -13,16 +13,13 @@ namespace {
 
 constexpr int64_t kMillisPerDay = 86400000;
 
-// Days from 1970-01-01 to a proleptic Gregorian date (the civil-date
-// algorithm of H. Hinnant, "chrono-Compatible Low-Level Date Algorithms").
+// Days from 1970-01-01 to a proleptic Gregorian date, by the engine's
+// calendar arithmetic (JD 2440587.5 is 1970-01-01 00:00).
 int64_t daysFromCivil(int64_t year, int month, int day)
 {
-    year -= month <= 2;
-    const int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const int64_t yoe = year - era * 400;
-    const int64_t doy = (153 * (month + (month > 2 ? -3 : 9)) + 2) / 5 + day - 1;
-    const int64_t doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + doe - 719468;
+    const double days = umb::UMBDate::daysBeforeMonth(
+        double(year), month, 0, umb::UMBDate::kProlepticGregorian);
+    return int64_t(days) + day - 719593;
 }
 
 struct Civil {
@@ -247,8 +244,6 @@ umb::UMBDate engineDateAt(double millis)
 {
     umb::UMBDate date;
     date.initializeMilliseconds(millis);
-    constexpr double kHalfMillisecondInDays = 0.5 / umb::UMBDate::kMillisPerDay;
-    date.julianToGregorian(date.JD() + kHalfMillisecondInDays);
     return date;
 }
 

@@ -32,13 +32,8 @@ std::optional<double> parseInstant(std::string_view text, std::string* why = nul
 // of what is accepted.
 double instantFromOption(const std::string& option, std::string_view text);
 
-// The engine's date for the instant, with its calendar fields read so that
-// they name the instant's own second and minute. The engine floors each step
-// from the Julian Date, and a whole second given in milliseconds comes out
-// about 40 microseconds early in half the cases: 20:51:00 would read as
-// 20:50:59, and the Sun, which works to the minute, would be a minute early.
-// JD and millis are the instant's exactly; the fields are those of half a
-// millisecond later, which no clock reading with milliseconds can cross.
+// The engine's date at the instant: its fields are the instant's own, to
+// the millisecond.
 umb::UMBDate engineDateAt(double millis);
 
 // The instant as "yyyy-mm-ddThh:mm:ssZ", with ".sss" when it has a fraction

@@ -99,6 +99,24 @@ void lightsRow(uint8_t* out, const uint8_t* lights, const uint8_t* night, int co
     }
 }
 
+// The lights picture's row over one row, each pixel first faded to `show` /
+// 255 of itself (premultiplied, so all four samples scale alike).
+template<int Samples, int LightSamples>
+void fadedLightsRow(uint8_t* out, const uint8_t* lights, const uint8_t* show, int count)
+{
+    for (int x = 0; x < count; ++x) {
+        const unsigned k = show[x];
+        if (k == 0)
+            continue;
+        const uint8_t* l = lights + size_t(x) * LightSamples;
+        const uint8_t s[4] = {uint8_t(mul255(l[0], k)), uint8_t(mul255(l[1], k)),
+            uint8_t(mul255(l[2], k)), uint8_t(LightSamples == 4 ? mul255(l[3], k) : k)};
+        if ((s[0] | s[1] | s[2] | s[3]) == 0)
+            continue;
+        over<Samples>(out + size_t(x) * Samples, s);
+    }
+}
+
 } // namespace
 
 bool UMBCompositeBuilder::endsWithPng(const std::string& path)
@@ -157,13 +175,19 @@ void UMBCompositeBuilder::drawShade(platform::Bitmap& out, const Settings& setti
     if (a == 0)
         return; // a transparent shade blurs to transparent
     shade_.resize(w * h);
-    for (size_t y = 0; y < h; ++y) {
-        const uint8_t* night = mask_.row(int(y));
-        uint8_t* row = shade_.data() + y * w;
-        for (size_t x = 0; x < w; ++x)
-            row[x] = night[x] & a;
+    if (twilight_) {
+        // The twilight's own levels, sharp: no blur.
+        for (size_t y = 0; y < h; ++y)
+            std::memcpy(shade_.data() + y * w, twilight_->shadeRow(int(y)), w);
+    } else {
+        for (size_t y = 0; y < h; ++y) {
+            const uint8_t* night = mask_.row(int(y));
+            uint8_t* row = shade_.data() + y * w;
+            for (size_t x = 0; x < w; ++x)
+                row[x] = night[x] & a;
+        }
+        blur_.boxBlurPlane(shade_, settings.width, settings.height, settings.blurdepth);
     }
-    blur_.boxBlurPlane(shade_, settings.width, settings.height, settings.blurdepth);
     if (out.hasAlpha()) {
         shadeRows<4>(out.data(), shade_.data(), w * h);
     } else {
@@ -178,6 +202,27 @@ void UMBCompositeBuilder::drawLights(platform::Bitmap& out, const platform::Bitm
     // has no pixel the layer stays transparent.
     const int w = std::min(out.width(), lights.width());
     const int h = std::min(out.height(), lights.height());
+    if (twilight_) {
+        for (int y = 0; y < h; ++y) {
+            if (!twilight_->rowHasLights(y))
+                continue;
+            uint8_t* row = out.pixelAt(0, y);
+            const uint8_t* light = lights.pixelAt(0, y);
+            const uint8_t* show = twilight_->lightsRow(y);
+            if (out.hasAlpha()) {
+                if (lights.hasAlpha())
+                    fadedLightsRow<4, 4>(row, light, show, w);
+                else
+                    fadedLightsRow<4, 3>(row, light, show, w);
+            } else {
+                if (lights.hasAlpha())
+                    fadedLightsRow<3, 4>(row, light, show, w);
+                else
+                    fadedLightsRow<3, 3>(row, light, show, w);
+            }
+        }
+        return;
+    }
     for (int y = 0; y < h; ++y) {
         if (mask_.nightCount(y) == 0)
             continue;

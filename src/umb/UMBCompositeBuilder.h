@@ -18,6 +18,7 @@
 #include "platform/Image.h"
 #include "umb/UMBBoxBlur.h"
 #include "umb/UMBNightMask.h"
+#include "umb/UMBTwilight.h"
 
 namespace umb {
 
@@ -27,6 +28,7 @@ public:
     struct Settings {
         int width = 0, height = 0; // the map's size, truncated
         uint8_t shade = 0; // the night shade's alpha sample
+        UMBTerminatorStyle style = UMBTerminatorStyle::Blur;
         int32_t blurdepth = 0;
         std::optional<std::string> lightsPicture; // a ".png" lights source, or none
         std::shared_ptr<const platform::Image> lightsInMemory; // or the picture itself
@@ -86,7 +88,14 @@ private:
         settings.sunAt = renderer.geographicToPhysical(float(subsolar.x), float(subsolar.y));
         // The lights picture is decoded on a second core meanwhile.
         std::future<std::optional<platform::Image>> lightsPicture = startLoading(settings);
-        mask_.compute(renderer, subsolar, settings.width, settings.height);
+        settings.style = renderer.terminatorStyle();
+        twilight_.reset();
+        if (settings.style == UMBTerminatorStyle::Blur) {
+            mask_.compute(renderer, subsolar, settings.width, settings.height);
+        } else {
+            twilight_.emplace(settings.style, subsolar, shade);
+            twilight_->compute(renderer, settings.width, settings.height);
+        }
         return compose(base, takeable, settings, lightsPicture, lightsLayer);
     }
 
@@ -108,6 +117,7 @@ private:
     void drawSun(platform::Bitmap& out, const platform::Image& sun, platform::Point at);
 
     UMBNightMask mask_;
+    std::optional<UMBTwilight> twilight_; // in place of the mask for Bands and Smooth
     UMBBoxBlur blur_;
     std::vector<uint8_t> shade_;
 };

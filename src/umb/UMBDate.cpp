@@ -81,6 +81,11 @@ double UMBDate::getJD(double M, double D, double Y, double h, double m, double s
     // The calendar is chosen from the date as given, before the shift below.
     double key = Y * 10000 + M * 100 + D + h / 100 + m / 10000 + s / 1000000;
     double dayWithFraction = ((s / 60 + m) / 60 + h) / 24 + D;
+    return daysBeforeMonth(Y, M, key, kDateCutover) + dayWithFraction + 1720994.5;
+}
+
+double UMBDate::daysBeforeMonth(double Y, double M, double dateKey, GregorianCutover cutover)
+{
     // January and February count as months 13 and 14 of the year before, so
     // that the leap day falls at the end of the counted year.
     if (M == 1 || M == 2) {
@@ -88,7 +93,7 @@ double UMBDate::getJD(double M, double D, double Y, double h, double m, double s
         Y -= 1;
     }
     double B = 0;
-    if (key >= kFirstGregorianKey) {
+    if (cutover.isGregorian(dateKey)) {
         double A = std::floor(Y / 100);
         B = std::floor(A * 0.25) + (2 - A);
     }
@@ -96,7 +101,7 @@ double UMBDate::getJD(double M, double D, double Y, double h, double m, double s
     // a true floor). This is the inverse of julianToGregorian for all years,
     // and matches the solar model's day count.
     double C = std::floor(365.25 * Y);
-    return std::floor((M + 1) * 30.6001) + (B + C) + dayWithFraction + 1720994.5;
+    return std::floor((M + 1) * 30.6001) + (B + C);
 }
 
 void UMBDate::julianToGregorian(double J)
@@ -104,7 +109,14 @@ void UMBDate::julianToGregorian(double J)
     if (!std::isfinite(J) || std::fabs(J) > kLargestJulianDate)
         return;
     double Z = std::floor(J + 0.5);
-    double Fr = (J + 0.5) - Z;
+    // The time of day in whole milliseconds, rounded: the Julian Date's own
+    // rounding error (some 40 microseconds today) must not be floored into
+    // the fields, or 20:51:00 would read 20:50:59.999960.
+    double dayMillis = std::round(((J + 0.5) - Z) * kMillisPerDay);
+    if (dayMillis >= kMillisPerDay) {
+        dayMillis -= kMillisPerDay;
+        Z += 1;
+    }
     double alpha = std::floor((Z - 1867216.25) / 36524.25);
     double A = Z < kFirstGregorianDay ? Z : (1 + Z + alpha) - std::floor(alpha * 0.25);
     double B = A + 1524;
@@ -112,16 +124,15 @@ void UMBDate::julianToGregorian(double J)
     double Dy = std::floor(365.25 * C);
     double E = std::floor((B - Dy) / 30.6001);
 
-    m_Day = static_cast<int32_t>(std::floor(B - Dy - std::floor(30.6001 * E) + Fr));
+    m_Day = static_cast<int32_t>(B - Dy - std::floor(30.6001 * E));
     m_Month = static_cast<int32_t>(E < 14 ? E - 1 : E - 13);
     m_Year = static_cast<int32_t>(m_Month > 2 ? C - 4716 : C - 4715);
 
-    double x = Fr * 24;
-    m_Hour = static_cast<int32_t>(std::floor(x));
-    double y = (x - m_Hour) * 60;
-    m_Minute = static_cast<int32_t>(std::floor(y));
-    m_dblsec = (y - m_Minute) * 60;
-    m_Second = static_cast<int32_t>(std::floor(m_dblsec));
+    const int64_t ms = static_cast<int64_t>(dayMillis);
+    m_Hour = static_cast<int32_t>(ms / 3600000);
+    m_Minute = static_cast<int32_t>(ms / 60000 % 60);
+    m_dblsec = static_cast<double>(ms % 60000) / kMillisPerSecond;
+    m_Second = static_cast<int32_t>(ms / 1000 % 60);
 }
 
 bool UMBDate::isLeapYear() const

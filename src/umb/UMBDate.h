@@ -9,6 +9,7 @@
 #include "platform/TimeZone.h"
 
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -49,10 +50,38 @@ public:
     static double getJD(
         double month, double day, double year, double hour, double minute, double second);
 
+    // Where a count of days turns from the Julian calendar to the Gregorian:
+    // a date whose key yyyymmdd (with whatever fraction its caller adds) lies
+    // past `key`, or on it when `inclusive`, is Gregorian.
+    struct GregorianCutover {
+        double key;
+        bool inclusive;
+        bool isGregorian(double dateKey) const
+        {
+            return inclusive ? dateKey >= key : dateKey > key;
+        }
+    };
+    // getJD's: from 1582-10-15 00:00:00 on, the time of day counted in the key.
+    static constexpr GregorianCutover kDateCutover {kFirstGregorianKey, true};
+    // Every date Gregorian (the proleptic calendar of ISO 8601).
+    static constexpr GregorianCutover kProlepticGregorian {-std::numeric_limits<double>::infinity(), true};
+
+    // The one home of the engine's and the command's calendar arithmetic
+    // (Meeus ch. 7): the whole days from JD -1720994.5 to day 0 of `month` of
+    // `year`, that is floor(30.6001 (m + 1)) + B + floor(365.25 y) with
+    // January and February counted as months 13 and 14 of the year before,
+    // and B the Gregorian correction when `cutover` says `dateKey` is
+    // Gregorian. The Julian Date of 0h of day D is this + D + 1720994.5. The
+    // result is a whole number, so it adds exactly in any order.
+    static double daysBeforeMonth(
+        double year, double month, double dateKey, GregorianCutover cutover);
+
     // Sets dblsec and the calendar fields from `julianDate` (Meeus ch. 7),
-    // flooring the time of day at every step, never rounding. JD and millis
-    // are left alone. A Julian Date that is not finite, or whose year would
-    // not fit 32 bits, leaves the fields as they were.
+    // the time of day taken from the instant rounded to the whole
+    // millisecond: a date made from milliseconds reads back the same fields,
+    // to the millisecond. JD and millis are left alone. A Julian Date that is
+    // not finite, or whose year would not fit 32 bits, leaves the fields as
+    // they were.
     void julianToGregorian(double julianDate);
 
     // The Gregorian rule for Year, before 1582 as well.

@@ -30,6 +30,13 @@ uint8_t shadeAlpha(float alpha)
     return a >= 255.0 ? 255 : uint8_t(a);
 }
 
+// a * b / 255, rounded, as the composite's source-over forms it.
+uint8_t mul255(unsigned a, unsigned b)
+{
+    unsigned t = a * b + 0x80;
+    return uint8_t((t + (t >> 8)) >> 8);
+}
+
 bool endsWithPng(const std::string& path)
 {
     static constexpr char kSuffix[] = ".png";
@@ -73,6 +80,16 @@ platform::Image UMBMapRenderer<Projection>::drawTerminatorLayer(platform::Point 
     platform::Bitmap layer = makeLayerBitmap();
     const int w = layer.width(), h = layer.height();
     const uint8_t shade = shadeAlpha(alpha_);
+    if (terminatorStyle_ != UMBTerminatorStyle::Blur) {
+        UMBTwilight twilight(terminatorStyle_, subsolar, shade);
+        twilight.compute(projection(), w, h);
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* row = twilight.shadeRow(y);
+            for (int x = 0; x < w; ++x)
+                layer.pixelAt(x, y)[3] = row[x];
+        }
+        return platform::Image(std::move(layer));
+    }
     // Each pixel is tested at its corner, exactly as the projection places
     // it; black premultiplied is all zeros but the alpha.
     for (int y = 0; y < h; ++y) {
@@ -97,6 +114,9 @@ platform::Image UMBMapRenderer<Projection>::drawLightsLayer(platform::Point subs
     platform::Bitmap layer = makeLayerBitmap();
     const int w = layer.width(), h = layer.height();
     UMBImageOps ops;
+    std::optional<UMBTwilight> fading;
+    if (terminatorStyle_ != UMBTerminatorStyle::Blur)
+        fading.emplace(terminatorStyle_, subsolar, uint8_t(255));
     UMBDataBuffer buffer = UMBDataBuffer::initWithFile(path);
     buffer.rewind();
     // Whole 12-byte records only: a partial last record is not a light, and
@@ -105,8 +125,16 @@ platform::Image UMBMapRenderer<Projection>::drawLightsLayer(platform::Point subs
         platform::Color color = ops.integerToColor(buffer.readInt());
         float lon = buffer.readFloat();
         float lat = buffer.readFloat();
-        if (UMBDefines::pointIsVisible(lon, lat, subsolar.x, subsolar.y))
+        if (fading) {
+            // The light's own place says how much of it the dark shows.
+            const uint8_t show = fading->lightsFor(fading->sineOfAltitude(lon, lat));
+            if (show == 0)
+                continue;
+            color = platform::Color::deviceRGB(
+                color.red(), color.green(), color.blue(), color.alpha() * (show / 255.0));
+        } else if (UMBDefines::pointIsVisible(lon, lat, subsolar.x, subsolar.y)) {
             continue;
+        }
         platform::Point p = projection().geographicToPhysical(lon, lat);
         // NaN and points beyond the grid (180 degrees east of the origin lands
         // on x = mapwidth) are not plotted.
@@ -132,6 +160,22 @@ platform::Image UMBMapRenderer<Projection>::drawLightsLayerFromImage(platform::P
     // Only the part of the grid the lights picture covers can be copied.
     const int w = std::min(layer.width(), source->width());
     const int h = std::min(layer.height(), source->height());
+    if (terminatorStyle_ != UMBTerminatorStyle::Blur) {
+        UMBTwilight twilight(terminatorStyle_, subsolar, 255);
+        twilight.compute(projection(), layer.width(), layer.height());
+        for (int y = 0; y < h; ++y) {
+            const uint8_t* show = twilight.lightsRow(y);
+            for (int x = 0; x < w; ++x) {
+                if (show[x] == 0)
+                    continue;
+                copyPixel(*source, x, y, layer, x, y);
+                uint8_t* p = layer.pixelAt(x, y);
+                for (int c = 0; c < 4; ++c)
+                    p[c] = mul255(p[c], show[x]);
+            }
+        }
+        return platform::Image(std::move(layer));
+    }
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
             platform::Point g = projection().physicalToGeographic(float(x), float(y));

@@ -9,6 +9,7 @@
 #include "platform/Geometry.h"
 #include "platform/Image.h"
 #include "umb/UMBBoxBlur.h"
+#include "umb/UMBTwilight.h"
 
 #include <cstdint>
 #include <memory>
@@ -46,6 +47,11 @@ public:
     void setBlurdepth(int32_t depth) { blurdepth_ = depth; }
     bool flipped() const { return flipped_; }
     void setFlipped(bool flipped) { flipped_ = flipped; }
+    // How the night side is shaded: Blur (the default, the widget's look),
+    // or Bands and Smooth, by the Sun's altitude at each pixel's centre (see
+    // UMBTwilight), without blur, with the lights fading in with the dark.
+    UMBTerminatorStyle terminatorStyle() const { return terminatorStyle_; }
+    void setTerminatorStyle(UMBTerminatorStyle style) { terminatorStyle_ = style; }
 
     // Stores the size, then recomputes both scales for it. The map origin and
     // every other setting stay.
@@ -64,9 +70,11 @@ public:
 
     // The night shade: black at `alpha` (as an 8-bit alpha, clamped to
     // 0..255) wherever the Sun is below the horizon at a pixel's corner,
-    // then box-blurred with radius `blurdepth`.
+    // then box-blurred with radius `blurdepth`. With the Bands or Smooth
+    // style, black at UMBTwilight's level for each pixel's centre instead.
     platform::Image drawTerminatorLayer(platform::Point subsolar);
-    // City lights on the night side: from the lights picture when
+    // City lights on the night side (with Bands or Smooth, faded by
+    // UMBTwilight's lightsFor): from the lights picture when
     // `lightsimgpath` ends in ".png" (or a lights picture is set), from a
     // lights-point file otherwise.
     platform::Image drawLightsLayer(platform::Point subsolar) const;
@@ -157,6 +165,7 @@ protected:
     float alpha_; // opacity of the night shade
     int32_t blurdepth_; // blur radius of the night shade, pixels
     bool flipped_; // layers drawn top-left origin when true, composite bottom-left
+    UMBTerminatorStyle terminatorStyle_ = UMBTerminatorStyle::Blur;
     UMBBoxBlur blurfilter_;
 };
 

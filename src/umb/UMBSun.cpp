@@ -58,8 +58,24 @@ void UMBSun::calculateForDate(const UMBDate& date, platform::Point observer)
     double year = date.Year();
     double hour = date.Hour();
     double minute = date.Minute();
-    double d = FNday(year, month, day, hour + minute / 60.0);
+    calculateForDay(FNday(year, month, day, hour + minute / 60.0), observer);
+}
 
+void UMBSun::calculateForInstant(const UMBDate& date, platform::Point observer)
+{
+    double hours = date.Hour() + date.Minute() / 60.0 + date.dblsec() / 3600.0;
+    calculateForDay(FNday(date.Year(), date.Month(), date.Day(), hours), observer);
+}
+
+void UMBSun::calculateForJD(double julianDate, platform::Point observer)
+{
+    UMBDate date;
+    date.initializeJD(julianDate);
+    calculateForInstant(date, observer);
+}
+
+void UMBSun::calculateForDay(double d, platform::Point observer)
+{
     double lambda = FNsun(d);
     double epsilon = kObliquityRate * d + kObliquity;
     double alpha = FNatn2(std::cos(epsilon) * std::sin(lambda), std::cos(lambda));
@@ -124,17 +140,10 @@ double FNacos(double x)
 
 double FNday(double y, double m, double d, double h)
 {
+    // The model's own cut-over: Gregorian after 1582-10-04, by the date alone.
+    constexpr UMBDate::GregorianCutover kAfter15821004 {15821004, false};
     double key = 10000 * y + 100 * m + d;
-    if (m == 1 || m == 2) {
-        m += 12;
-        y -= 1;
-    }
-    double B = 0;
-    if (key > 15821004) {
-        double A = std::floor(y / 100);
-        B = std::floor(A * 0.25) + (2 - A);
-    }
-    return ((std::floor((m + 1) * 30.6001) + (B + std::floor(y * 365.25))) - 730550.5 + d) + h / 24;
+    return ((UMBDate::daysBeforeMonth(y, m, key, kAfter15821004)) - 730550.5 + d) + h / 24;
 }
 
 double FNsun(double d)

@@ -19,8 +19,15 @@ public:
     // Recomputes for a Julian Date, observer (0, 0).
     void initializeJD(double julianDate);
     // Recomputes every field for `date` and `observer` (longitude east
-    // positive, latitude, degrees).
+    // positive, latitude, degrees), to the minute: the widget's operation.
     void calculateForDate(const UMBDate& date, platform::Point observer);
+    // The same model at the exact instant of `date`: the day count takes the
+    // hours with the minutes' and the seconds' fraction (dblsec, to the
+    // millisecond). At a whole minute it gives calculateForDate's values.
+    void calculateForInstant(const UMBDate& date, platform::Point observer);
+    // calculateForInstant at the Julian Date `julianDate` (universal time,
+    // with its fraction).
+    void calculateForJD(double julianDate, platform::Point observer);
 
     // Longitude in [-180, 180) and latitude of the point with the Sun in its
     // zenith, degrees. With an observer longitude other than 0 the longitude
@@ -36,6 +43,8 @@ public:
     double getDistance() const { return m_radiusvector; }
 
 private:
+    void calculateForDay(double d, platform::Point observer);
+
     platform::Point m_subsolar;
     platform::Point m_equatorial;
     platform::Point m_horizontal;

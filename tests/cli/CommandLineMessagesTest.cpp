@@ -32,7 +32,7 @@ TEST(CommandLineMessagesTest, EachMistakeNamesTheRemedy)
     } cases[] = {
         {{"rendr", "-o", "x.png"},
             {"gloam: unknown command 'rendr'; did you mean 'render'?", "gloam --help"}},
-        {{}, {"no command given", "coord, date, render", "gloam --help"}},
+        {{}, {"no command given", "coord, date, moon, render", "gloam --help"}},
         {{"--vresion"}, {"unknown option --vresion; did you mean --version?"}},
         {{"frobnicate"}, {"unknown command 'frobnicate'; the commands are coord, date,"}},
         {{"render", "--tim", "now"},
