@@ -20,7 +20,7 @@ namespace umb {
 // How a renderer draws the night side: the widget's blurred edge, or the
 // twilight shaded by the Sun's altitude.
 enum class UMBTerminatorStyle {
-    Blur, // black at the shadow level where h < 0, the edge box-blurred (Part 3.2)
+    Blur, // black at the shadow level where h < 0, its edge box-blurred
     Bands, // day, civil, nautical, astronomical twilight and night in steps
     Smooth, // a ramp from h = -0.833 to h = -18 degrees
 };
