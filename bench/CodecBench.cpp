@@ -36,6 +36,12 @@ void encodeWith(benchmark::State& state, const platform::PngEncodeOptions& optio
     state.counters["bytes"] = double(size);
 }
 
+void BM_EncodePng_Huffman(benchmark::State& state)
+{
+    encodeWith(state, {platform::PngEncoder::Huffman, 0});
+}
+BENCHMARK(BM_EncodePng_Huffman)->Unit(benchmark::kMillisecond);
+
 void BM_EncodePng_Deflate(benchmark::State& state)
 {
     encodeWith(state, {platform::PngEncoder::Deflate, int(state.range(0))});

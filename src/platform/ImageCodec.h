@@ -39,13 +39,14 @@ std::optional<Bitmap> decodePng(
     std::span<const uint8_t> bytes, const DecodeLimits& limits = {}, DecodeError* error = nullptr);
 
 enum class PngEncoder {
-    Deflate, // the small writer on libdeflate: fast, the default
+    Huffman, // one Huffman table and runs of zeros: the fastest, the default
+    Deflate, // the writer on libdeflate: smaller files at higher levels
     Spng, // libspng's own encoder, kept for comparison
 };
 
 struct PngEncodeOptions {
-    PngEncoder encoder = PngEncoder::Deflate;
-    int level = 1; // deflate level, 0 (store) to 12; 1 measured best (bench/README.md)
+    PngEncoder encoder = PngEncoder::Huffman;
+    int level = 1; // Deflate's level, 0 (store) to 12; the others ignore it
 };
 
 // An 8-bit PNG of the bitmap: RGBA with straight alpha for an RGBA bitmap

@@ -17,10 +17,12 @@
 
 #include "platform/ImageCodec.h"
 #include "platform/PixelConvert.h"
+#include "platform/PngFilter.h"
 
 namespace platform {
 namespace detail {
 std::optional<std::vector<uint8_t>> encodePngWithSpng(const Bitmap& bitmap, int level);
+std::optional<std::vector<uint8_t>> encodePngWithHuffman(const Bitmap& bitmap);
 } // namespace detail
 
 namespace {
@@ -139,14 +141,20 @@ void filterSums(const uint8_t* row, const uint8_t* prev, size_t n, uint64_t sums
 #define GLOAM_CLONED_FLAT __attribute__((target_clones("avx2", "default"), flatten))
 #endif
 
+} // namespace
+
+namespace detail {
 GLOAM_CLONED_FLAT void filterSums(
     const uint8_t* row, const uint8_t* prev, size_t n, size_t bpp, uint64_t sums[5])
 {
     if (bpp == 4)
-        filterSums<4>(row, prev, n, sums);
+        platform::filterSums<4>(row, prev, n, sums);
     else
-        filterSums<3>(row, prev, n, sums);
+        platform::filterSums<3>(row, prev, n, sums);
 }
+} // namespace detail
+
+namespace {
 
 template<size_t Bpp>
 uint64_t filterRowOf(int type, const uint8_t* row, const uint8_t* prev, size_t n, uint8_t* out)
@@ -165,6 +173,9 @@ uint64_t filterRowOf(int type, const uint8_t* row, const uint8_t* prev, size_t n
     }
 }
 
+} // namespace
+
+namespace detail {
 // Built for AVX2 as well where the processor has it: twice the bytes a step.
 GLOAM_CLONED_FLAT uint64_t filterRow(
     int type, const uint8_t* row, const uint8_t* prev, size_t n, size_t bpp, uint8_t* out)
@@ -172,6 +183,11 @@ GLOAM_CLONED_FLAT uint64_t filterRow(
     return bpp == 4 ? filterRowOf<4>(type, row, prev, n, out)
                     : filterRowOf<3>(type, row, prev, n, out);
 }
+} // namespace detail
+
+namespace {
+using detail::filterRow;
+using detail::filterSums;
 
 // Filters rows [from, to) of the bitmap into `out`, each as its filter type
 // followed by the filtered bytes; the row above `from` is read for the first.
@@ -261,6 +277,8 @@ std::optional<std::vector<uint8_t>> encodePng(const Bitmap& bitmap, const PngEnc
     int level = std::clamp(options.level, 0, 12);
     if (options.encoder == PngEncoder::Spng)
         return detail::encodePngWithSpng(bitmap, std::min(level, 9));
+    if (options.encoder == PngEncoder::Huffman)
+        return detail::encodePngWithHuffman(bitmap);
 
     const size_t width = size_t(bitmap.width()), height = size_t(bitmap.height());
     const size_t rowBytes = bitmap.bytesPerRow();
