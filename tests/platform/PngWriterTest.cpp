@@ -66,8 +66,9 @@ std::vector<uint8_t> withText(const std::vector<uint8_t>& png)
     std::vector<uint8_t> out;
     out.reserve(png.size() + 15);
     out.insert(out.end(), png.begin(), png.begin() + 33);
-    for (int b : {0, 0, 0, 3, 't', 'E', 'X', 't', 'a', 0, 'b'})
-        out.push_back(uint8_t(b));
+    const uint8_t chunk[] = {0, 0, 0, 3, 't', 'E', 'X', 't', 'a', 0, 'b'};
+    for (uint8_t b : chunk)
+        out.push_back(b);
     const uint32_t crc = testing_support::crc32(out.data() + 37, 7);
     for (int s = 24; s >= 0; s -= 8)
         out.push_back(uint8_t(crc >> s));
