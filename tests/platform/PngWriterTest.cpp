@@ -63,16 +63,15 @@ Bitmap picture(int width, int height, PixelFormat format, Content content)
 // The same file with a text chunk after IHDR.
 std::vector<uint8_t> withText(const std::vector<uint8_t>& png)
 {
-    std::vector<uint8_t> out;
-    out.reserve(png.size() + 15);
-    out.insert(out.end(), png.begin(), png.begin() + 33);
     const uint8_t chunk[] = {0, 0, 0, 3, 't', 'E', 'X', 't', 'a', 0, 'b'};
-    for (uint8_t b : chunk)
-        out.push_back(b);
-    const uint32_t crc = testing_support::crc32(out.data() + 37, 7);
-    for (int s = 24; s >= 0; s -= 8)
-        out.push_back(uint8_t(crc >> s));
-    out.insert(out.end(), png.begin() + 33, png.end());
+    const uint32_t crc = testing_support::crc32(chunk + 4, 7);
+    const uint8_t crcBytes[]
+        = {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)};
+    std::vector<uint8_t> out(png.size() + 15);
+    std::memcpy(out.data(), png.data(), 33);
+    std::memcpy(out.data() + 33, chunk, 11);
+    std::memcpy(out.data() + 44, crcBytes, 4);
+    std::memcpy(out.data() + 48, png.data() + 33, png.size() - 33);
     return out;
 }
 
