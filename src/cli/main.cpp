@@ -28,7 +28,9 @@ const std::vector<Command>& registeredCommands()
 
 } // namespace cli
 
-int main(int argc, char** argv)
+// Called by the executable (src/launcher), which loads this code only for a
+// command that needs it.
+extern "C" __attribute__((visibility("default"))) int gloam_main(int argc, char** argv)
 {
     CLI::App app {"Gloam: the Earth's day and night, now or at any instant, as a map.", "gloam"};
     app.set_help_flag("-h,--help", "Show this help and exit");

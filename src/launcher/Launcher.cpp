@@ -1,0 +1,63 @@
+// gloam's executable: answers --version itself and hands every other command
+// line to the commands, which live in an internal shared object loaded here.
+// The commands need the image, date and HTTP libraries, and mapping those is
+// most of what starting a process costs; a program that only asks for the
+// version should not pay for them.
+#include <cstdio>
+#include <cstring>
+#include <dlfcn.h>
+#include <unistd.h>
+
+// Plain C library calls only: with no C++ library to map, this starts as fast
+// as any program can.
+namespace {
+
+// The commands: beside the executable in the build tree, else where
+// `make install` puts them. On failure, `error` says why.
+void* openCommands(char (&error)[8192])
+{
+    char beside[4096];
+    const ssize_t n = readlink("/proc/self/exe", beside, sizeof beside - 64);
+    char* slash = nullptr;
+    if (n > 0) {
+        beside[n] = '\0';
+        slash = std::strrchr(beside, '/');
+    }
+    if (slash)
+        std::snprintf(
+            slash + 1, sizeof beside - size_t(slash + 1 - beside), "%s", GLOAM_COMMANDS_FILE);
+    else
+        std::snprintf(beside, sizeof beside, "./%s", GLOAM_COMMANDS_FILE);
+    const char* const paths[] = {beside, GLOAM_COMMANDS_INSTALL_PATH};
+    for (const char* path : paths) {
+        if (access(path, F_OK) != 0)
+            continue;
+        if (void* handle = dlopen(path, RTLD_NOW | RTLD_LOCAL))
+            return handle;
+        std::snprintf(error, sizeof error, "%s", dlerror());
+        return nullptr;
+    }
+    std::snprintf(
+        error, sizeof error, "neither %s nor %s exists", beside, GLOAM_COMMANDS_INSTALL_PATH);
+    return nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("gloam %s\n", GLOAM_VERSION);
+        return 0;
+    }
+    char error[8192] = "";
+    void* commands = openCommands(error);
+    using Main = int (*)(int, char**);
+    Main run = commands ? reinterpret_cast<Main>(dlsym(commands, "gloam_main")) : nullptr;
+    if (!run) {
+        std::fprintf(stderr, "gloam: cannot load its commands: %s\n",
+            commands ? "no gloam_main in them" : error);
+        return 1;
+    }
+    return run(argc, argv);
+}
