@@ -27,8 +27,11 @@ test-asan: deps
 	cmake --build --preset asan --target gloam_tests fuzz_replays
 	ctest --preset asan -LE 'e2e|package'
 
+# The Google Benchmark cases, then gloam beside xplanet in one run, each
+# target as a ratio (bench/vs-xplanet installs xplanet when missing).
 bench: build
 	./build/gloam_bench
+	bench/vs-xplanet
 
 # Each fuzz target runs for FUZZ_SECONDS over a fresh copy of its seed corpus
 # (fuzz/corpus/<Target>/); crashes land in build-fuzz/artifacts/<Target>/.

@@ -12,9 +12,19 @@
 // as any program can.
 namespace {
 
+// Which commands to load: all of them for `serve`, and for any command line
+// that may list them (help, or no command); all but `serve`, and so without
+// the HTTP server and its libraries, for the rest.
+const char* commandsFor(int argc, char** argv)
+{
+    if (argc < 2 || argv[1][0] == '-' || std::strcmp(argv[1], "serve") == 0)
+        return GLOAM_SERVE_FILE;
+    return GLOAM_COMMANDS_FILE;
+}
+
 // The commands: beside the executable in the build tree, else where
 // `make install` puts them. On failure, `error` says why.
-void* openCommands(char (&error)[8192])
+void* openCommands(const char* file, char (&error)[16384])
 {
     char beside[4096];
     const ssize_t n = readlink("/proc/self/exe", beside, sizeof beside - 64);
@@ -24,11 +34,12 @@ void* openCommands(char (&error)[8192])
         slash = std::strrchr(beside, '/');
     }
     if (slash)
-        std::snprintf(
-            slash + 1, sizeof beside - size_t(slash + 1 - beside), "%s", GLOAM_COMMANDS_FILE);
+        std::snprintf(slash + 1, sizeof beside - size_t(slash + 1 - beside), "%s", file);
     else
-        std::snprintf(beside, sizeof beside, "./%s", GLOAM_COMMANDS_FILE);
-    const char* const paths[] = {beside, GLOAM_COMMANDS_INSTALL_PATH};
+        std::snprintf(beside, sizeof beside, "./%s", file);
+    char installed[4096];
+    std::snprintf(installed, sizeof installed, "%s/%s", GLOAM_INSTALL_LIB_DIR, file);
+    const char* const paths[] = {beside, installed};
     for (const char* path : paths) {
         if (access(path, F_OK) != 0)
             continue;
@@ -37,8 +48,7 @@ void* openCommands(char (&error)[8192])
         std::snprintf(error, sizeof error, "%s", dlerror());
         return nullptr;
     }
-    std::snprintf(
-        error, sizeof error, "neither %s nor %s exists", beside, GLOAM_COMMANDS_INSTALL_PATH);
+    std::snprintf(error, sizeof error, "neither %s nor %s exists", beside, installed);
     return nullptr;
 }
 
@@ -50,8 +60,8 @@ int main(int argc, char** argv)
         std::printf("gloam %s\n", GLOAM_VERSION);
         return 0;
     }
-    char error[8192] = "";
-    void* commands = openCommands(error);
+    char error[16384] = "";
+    void* commands = openCommands(commandsFor(argc, argv), error);
     using Main = int (*)(int, char**);
     Main run = commands ? reinterpret_cast<Main>(dlsym(commands, "gloam_main")) : nullptr;
     if (!run) {
