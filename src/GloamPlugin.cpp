@@ -85,6 +85,22 @@ std::string GloamPlugin::outputPath() const
     return platform::parentPath(m_appath) + "/Images/current.png";
 }
 
+std::shared_ptr<const platform::Image> GloamPlugin::decoded(
+    const std::string& path, DecodedFile& last)
+{
+    std::optional<std::vector<uint8_t>> bytes = platform::readFile(path, size_t(1) << 28);
+    if (bytes && last.image && *bytes == last.bytes)
+        return last.image;
+    std::optional<platform::Image> image
+        = bytes ? platform::Image::fromBytes(*bytes) : std::nullopt;
+    if (!image || !image->bitmap()) {
+        last = {};
+        return nullptr;
+    }
+    last = {std::move(*bytes), std::make_shared<const platform::Image>(std::move(*image))};
+    return last.image;
+}
+
 bool GloamPlugin::drawComposite(int32_t month, platform::Point subsolar) const
 {
     if (m_appath.empty())
@@ -92,16 +108,20 @@ bool GloamPlugin::drawComposite(int32_t month, platform::Point subsolar) const
     // Without the month's map there is nothing to draw on: the renderer
     // would be 0 x 0. The last picture is left in place rather than replaced
     // by an empty one.
-    std::optional<platform::Image> base = platform::Image::fromFile(baseMapPath(month));
-    if (!base || !base->bitmap())
+    std::shared_ptr<const platform::Image> base = decoded(baseMapPath(month), m_base);
+    if (!base)
         return false;
     const platform::Bitmap& pixels = *base->bitmap();
     umb::UMBEquirectangular renderer(float(pixels.width()), float(pixels.height()));
     renderer.setAlpha(m_alphalevel);
     renderer.setSunimgpath(m_appath + "/Contents/Resources/worldimages/sun.png");
-    renderer.setLightsimgpath(m_appath + "/Contents/Resources/worldimages/earth_lights_sm.png");
-    // The base is not needed afterwards: the composite is drawn into it.
-    platform::Image composite = renderer.drawCompositeImage(std::move(*base), subsolar);
+    const std::string lights = m_appath + "/Contents/Resources/worldimages/earth_lights_sm.png";
+    renderer.setLightsimgpath(lights);
+    // Handed over decoded, the lights are drawn as from their file.
+    if (std::shared_ptr<const platform::Image> picture = decoded(lights, m_lights))
+        renderer.setLightsPicture(std::move(picture));
+    // The composite is drawn into the copy.
+    platform::Image composite = renderer.drawCompositeImage(base->clone(), subsolar);
     // The page only ever sees a whole picture: the file is replaced at once.
     return umb::UMBImageOps::saveImage(composite, outputPath());
 }

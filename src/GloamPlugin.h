@@ -2,7 +2,8 @@
 // it installs itself on the page's window object as "GloamPlugin", and the
 // page's script sees exactly getCurrentComposite, setShadowLevel and
 // getShadowLevel. Keeps the shadow level in memory and in the bundle's
-// user.plist; owns its bundle path and nothing else between requests.
+// user.plist; owns its bundle path and, between requests, the last base map
+// and lights picture it decoded, with the bytes they were decoded from.
 #pragma once
 
 #include "platform/Geometry.h"
@@ -10,9 +11,14 @@
 #include "platform/WebScript.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace platform {
+class Image;
+}
 
 class GloamPlugin final : public platform::WebPlugin {
 public:
@@ -103,6 +109,17 @@ private:
     // Draws and saves the composite; true when a picture was written.
     bool drawComposite(int32_t month, platform::Point subsolar) const;
 
+    // A picture file as last read and decoded: a request whose file holds the
+    // same bytes takes the picture as it is, so that the host's requests
+    // decode each bundled picture once, not each time.
+    struct DecodedFile {
+        std::vector<uint8_t> bytes;
+        std::shared_ptr<const platform::Image> image;
+    };
+    static std::shared_ptr<const platform::Image> decoded(
+        const std::string& path, DecodedFile& last);
+
     std::string m_appath; // the plug-in's bundle directory; empty when none was registered
     float m_alphalevel = 0;
+    mutable DecodedFile m_base, m_lights;
 };
