@@ -25,7 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint8_t* p = bitmap->data();
     for (size_t i = 0; bitmap->hasAlpha() && i < bitmap->byteCount(); i += 4)
         require(p[i] <= p[i + 3] && p[i + 1] <= p[i + 3] && p[i + 2] <= p[i + 3]);
-    for (auto encoder : {platform::PngEncoder::Deflate, platform::PngEncoder::Spng}) {
+    for (auto encoder : {platform::PngEncoder::Huffman, platform::PngEncoder::Deflate,
+             platform::PngEncoder::Spng}) {
         auto again = platform::decodePng(*platform::encodePng(*bitmap, {encoder, 1}), limits);
         require(again && again->width() == bitmap->width() && again->height() == bitmap->height()
             && again->format() == bitmap->format()
