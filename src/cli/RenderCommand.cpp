@@ -287,6 +287,7 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
     const platform::Point center = request.center.value_or(platform::Point {});
     const bool moved = center.x != 0.0 || center.y != 0.0;
     std::optional<platform::Image> lightsFitted;
+    bool stretchLights = false;
 
     if constexpr (std::is_same_v<Renderer, umb::UMBMillerCylindrical>) {
         // The bundled pictures are equirectangular: each Miller pixel takes
@@ -309,10 +310,13 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
             platform::Image picture = pictureOrThrow("--lights", *lights.path);
             const platform::Bitmap& lp = *picture.bitmap();
             // The lights are read pixel for pixel on the map's grid, so they
-            // are scaled to it first and stay on their cities. Already
-            // decoded, they go to the renderer as they are even when they fit.
-            lightsFitted = lp.width() == w && lp.height() == h ? std::move(picture)
-                                                               : cli::stretched(picture, w, h);
+            // are scaled to it and stay on their cities. Already decoded, they
+            // go to the renderer as they are even when they fit; unmoved, the
+            // renderer stretches them as it draws them, never holding a copy
+            // of the map's size.
+            const bool fits = lp.width() == w && lp.height() == h;
+            stretchLights = !fits && !moved;
+            lightsFitted = fits || !moved ? std::move(picture) : cli::stretched(picture, w, h);
         }
         if (moved) {
             base = renderer.centerImage(std::move(base), center);
@@ -329,7 +333,7 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
     renderer.setLightsimgpath(lights.path);
     if (lightsFitted)
         renderer.setLightsPicture(
-            std::make_shared<const platform::Image>(std::move(*lightsFitted)));
+            std::make_shared<const platform::Image>(std::move(*lightsFitted)), stretchLights);
 
     platform::Image composite = renderer.drawCompositeImage(std::move(base), subsolar);
     if (request.grid)

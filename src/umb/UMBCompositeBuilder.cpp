@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <system_error>
 
 #include "platform/Canvas.h"
@@ -137,7 +138,34 @@ std::optional<platform::Bitmap> UMBCompositeBuilder::baseOf(
         return bitmap->clone();
     }
     // Any other base is drawn as the composite draws it: stretched over the
-    // whole map, upright, with the best interpolation.
+    // whole map, upright, with the best interpolation. An opaque one is
+    // drawn in bands, where they give the same pixels, straight into an RGB
+    // bitmap: at the largest sizes a whole RGBA picture of the map is more
+    // memory than all the rest of the composite.
+    const int band = bitmap ? exactBandRows(bitmap->height(), height) : 0;
+    if (bitmap && !bitmap->hasAlpha() && !base.isFlipped() && band > 0 && band < height) {
+        std::optional<platform::Bitmap> opaque
+            = platform::Bitmap::tryCreate(width, height, platform::PixelFormat::RGB);
+        unsigned alphas = opaque ? 255 : 0;
+        for (int top = 0; top < height && alphas == 255; top += band) {
+            const int rows = std::min(band, height - top);
+            const platform::Image drawn
+                = stretchedRows(base, width, height, top, rows, platform::CompositeOp::SourceOver);
+            if (!drawn.bitmap()) {
+                alphas = 0;
+                break;
+            }
+            const uint8_t* in = drawn.bitmap()->data();
+            uint8_t* out = opaque->pixelAt(0, top);
+            for (size_t i = 0, n = size_t(width) * size_t(rows); i < n; ++i, in += 4, out += 3) {
+                out[0] = in[0], out[1] = in[1], out[2] = in[2];
+                alphas &= in[3];
+            }
+        }
+        // Any pixel short of opaque: the whole picture, as below.
+        if (alphas == 255)
+            return opaque;
+    }
     platform::Image canvasImage(platform::Size {double(width), double(height)});
     if (!canvasImage.bitmap())
         return std::nullopt;
@@ -196,18 +224,64 @@ void UMBCompositeBuilder::drawShade(platform::Bitmap& out, const Settings& setti
     }
 }
 
-void UMBCompositeBuilder::drawLights(platform::Bitmap& out, const platform::Bitmap& lights)
+platform::Image stretchedRows(const platform::Image& picture, int width, int height, int top,
+    int rows, platform::CompositeOp op)
+{
+    platform::Image band(platform::Size {double(width), double(rows)});
+    platform::Canvas canvas(band);
+    canvas.setInterpolation(platform::Interpolation::High);
+    // The canvas counts up from its bottom row.
+    canvas.translate(0, -double(height - top - rows));
+    canvas.drawImage(picture, platform::Rect {{0, 0}, {double(width), double(height)}},
+        platform::Rect {}, op, 1.0);
+    canvas.end();
+    return band;
+}
+
+int exactBandRows(int from, int to)
+{
+    if (from <= 0 || to <= 0 || (int64_t(from) << 16) % to != 0)
+        return 0;
+    // Bands of about 64 rows, a whole number of the shortest exact band.
+    const int step = to / std::gcd(from, to);
+    return step * std::max(1, 64 / step);
+}
+
+void UMBCompositeBuilder::drawStretchedLights(platform::Bitmap& out, const platform::Image& lights)
+{
+    const int w = out.width(), h = out.height();
+    const platform::Bitmap* picture = lights.bitmap();
+    if (!picture)
+        return;
+    int band = exactBandRows(picture->height(), h);
+    if (band == 0 || band >= h)
+        band = h;
+    for (int top = 0; top < h; top += band) {
+        const int rows = std::min(band, h - top);
+        bool lit = false;
+        for (int y = top; y < top + rows && !lit; ++y)
+            lit = twilight_ ? twilight_->rowHasLights(y) : mask_.nightCount(y) != 0;
+        if (!lit)
+            continue;
+        const platform::Image drawn = stretchedRows(lights, w, h, top, rows);
+        if (drawn.bitmap())
+            drawLights(out, *drawn.bitmap(), top);
+    }
+}
+
+void UMBCompositeBuilder::drawLights(platform::Bitmap& out, const platform::Bitmap& lights, int top)
 {
     // The lights picture is read at the map's own pixel coordinates; where it
     // has no pixel the layer stays transparent.
     const int w = std::min(out.width(), lights.width());
-    const int h = std::min(out.height(), lights.height());
+    const int h = std::min(out.height() - top, lights.height());
     if (twilight_) {
-        for (int y = 0; y < h; ++y) {
+        for (int j = 0; j < h; ++j) {
+            const int y = top + j;
             if (!twilight_->rowHasLights(y))
                 continue;
             uint8_t* row = out.pixelAt(0, y);
-            const uint8_t* light = lights.pixelAt(0, y);
+            const uint8_t* light = lights.pixelAt(0, j);
             const uint8_t* show = twilight_->lightsRow(y);
             if (out.hasAlpha()) {
                 if (lights.hasAlpha())
@@ -223,11 +297,12 @@ void UMBCompositeBuilder::drawLights(platform::Bitmap& out, const platform::Bitm
         }
         return;
     }
-    for (int y = 0; y < h; ++y) {
+    for (int j = 0; j < h; ++j) {
+        const int y = top + j;
         if (mask_.nightCount(y) == 0)
             continue;
         uint8_t* row = out.pixelAt(0, y);
-        const uint8_t* light = lights.pixelAt(0, y);
+        const uint8_t* light = lights.pixelAt(0, j);
         const uint8_t* night = mask_.row(y);
         if (out.hasAlpha()) {
             if (lights.hasAlpha())
@@ -330,7 +405,9 @@ std::optional<platform::Bitmap> UMBCompositeBuilder::compose(const platform::Ima
         if (lights && lights->bitmap())
             drawLights(*out, *lights->bitmap());
     }
-    if (settings.lightsInMemory && settings.lightsInMemory->bitmap())
+    if (settings.lightsInMemory && settings.stretchLights)
+        drawStretchedLights(*out, *settings.lightsInMemory);
+    else if (settings.lightsInMemory && settings.lightsInMemory->bitmap())
         drawLights(*out, *settings.lightsInMemory->bitmap());
     if (lightsLayer && lightsLayer->bitmap())
         drawLayer(*out, *lightsLayer->bitmap());

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/Bitmap.h"
+#include "platform/Canvas.h"
 #include "platform/Geometry.h"
 #include "platform/Image.h"
 #include "umb/UMBBoxBlur.h"
@@ -21,6 +22,16 @@
 #include "umb/UMBTwilight.h"
 
 namespace umb {
+
+// Rows [top, top + rows) of `picture` stretched over a width x height map, as
+// drawing it with `op` over the whole of an empty map's picture leaves them.
+platform::Image stretchedRows(const platform::Image& picture, int width, int height, int top,
+    int rows, platform::CompositeOp op = platform::CompositeOp::Copy);
+// The height of the bands in which a picture `from` rows high stretched over
+// `to` rows can be drawn and give exactly the pixels of drawing it whole, or
+// 0 when none do: each band must start on a whole row of the picture, and
+// the scale must be exact in the drawing library's 16.16 fixed point.
+int exactBandRows(int from, int to);
 
 class UMBCompositeBuilder {
 public:
@@ -32,6 +43,7 @@ public:
         int32_t blurdepth = 0;
         std::optional<std::string> lightsPicture; // a ".png" lights source, or none
         std::shared_ptr<const platform::Image> lightsInMemory; // or the picture itself
+        bool stretchLights = false; // lightsInMemory is to be stretched over the map
         std::optional<std::string> sunPicture;
         platform::Point sunAt; // where the sun picture is centred, pixels
     };
@@ -76,9 +88,10 @@ private:
         // own way, costs little and is laid over like the picture's lights.
         const std::optional<std::string>& lights = renderer.lightsimgpath();
         std::optional<platform::Image> lightsLayer;
-        if (renderer.lightsPicture())
+        if (renderer.lightsPicture()) {
             settings.lightsInMemory = renderer.lightsPicture();
-        else if (lights && endsWithPng(*lights))
+            settings.stretchLights = renderer.lightsPictureStretched();
+        } else if (lights && endsWithPng(*lights))
             settings.lightsPicture = lights;
         else if (lights)
             lightsLayer = renderer.drawLightsLayer(subsolar);
@@ -111,7 +124,11 @@ private:
     std::optional<platform::Bitmap> baseOf(
         const platform::Image& base, platform::Image* takeable, int width, int height);
     void drawShade(platform::Bitmap& out, const Settings& settings);
-    void drawLights(platform::Bitmap& out, const platform::Bitmap& lights);
+    // `lights` holds the map's rows from `top` on.
+    void drawLights(platform::Bitmap& out, const platform::Bitmap& lights, int top = 0);
+    // The lights picture stretched over the map, a band of rows at a time
+    // where the bands come out as the whole would, skipping bands of day.
+    void drawStretchedLights(platform::Bitmap& out, const platform::Image& lights);
     // A whole layer of the map's size over the composite.
     static void drawLayer(platform::Bitmap& out, const platform::Bitmap& layer);
     void drawSun(platform::Bitmap& out, const platform::Image& sun, platform::Point at);

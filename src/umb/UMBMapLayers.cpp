@@ -152,9 +152,11 @@ platform::Image UMBMapRenderer<Projection>::drawLightsLayerFromImage(platform::P
     std::optional<platform::Image> lights;
     if (!lightsPicture_ && lightsimgpath_)
         lights = platform::Image::fromFile(*lightsimgpath_);
-    const platform::Bitmap* source = lightsPicture_ ? lightsPicture_->bitmap()
-        : lights                                    ? lights->bitmap()
-                                                    : nullptr;
+    if (lightsPicture_ && lightsPictureStretched_)
+        lights = stretchedRows(*lightsPicture_, layer.width(), layer.height(), 0, layer.height());
+    const platform::Bitmap* source = lights ? lights->bitmap()
+        : lightsPicture_                    ? lightsPicture_->bitmap()
+                                            : nullptr;
     if (!source)
         return platform::Image(std::move(layer));
     // Only the part of the grid the lights picture covers can be copied.

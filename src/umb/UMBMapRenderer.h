@@ -28,10 +28,14 @@ public:
     // is drawn from it as from a ".png" at lightsimgpath, and no file is read.
     // Lets a caller that has fitted the picture to the map hand it over
     // without writing it out and decoding it again.
+    // With `stretched`, the picture is drawn stretched over the whole map, as
+    // if fitted to it first, without a copy of the map's size being made.
     const std::shared_ptr<const platform::Image>& lightsPicture() const { return lightsPicture_; }
-    void setLightsPicture(std::shared_ptr<const platform::Image> picture)
+    bool lightsPictureStretched() const { return lightsPictureStretched_; }
+    void setLightsPicture(std::shared_ptr<const platform::Image> picture, bool stretched = false)
     {
         lightsPicture_ = std::move(picture);
+        lightsPictureStretched_ = stretched;
     }
     const std::optional<std::string>& sunimgpath() const { return sunimgpath_; }
     void setSunimgpath(std::optional<std::string> path) { sunimgpath_ = std::move(path); }
@@ -156,6 +160,7 @@ protected:
 
     std::optional<std::string> lightsimgpath_;
     std::shared_ptr<const platform::Image> lightsPicture_;
+    bool lightsPictureStretched_ = false;
     std::optional<std::string> sunimgpath_;
     platform::Point maporigin_;
     double scalex_ = 0; // degrees of longitude per pixel column

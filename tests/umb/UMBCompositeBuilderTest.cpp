@@ -178,3 +178,22 @@ TEST(UMBCompositeBuilderTest, GivenTheBaseItDrawsIntoItsBitmapAndReusesNothingSt
         differences(Image(std::move(*second)), small.drawCompositeImageFromLayers(smallBase, sun)),
         0u);
 }
+
+TEST(UMBCompositeBuilderTest, PicturesStretchedInBandsGiveThePixelsOfWholeOnes)
+{
+    // Bands start on whole rows of the picture, at a scale exact in 16.16.
+    const struct {
+        int from, to, band;
+    } bands[] = {{512, 4096, 64}, {512, 1024, 64}, {8, 1024, 128}, {512, 3000, 0}, {1501, 1000, 0}};
+    for (const auto& b : bands)
+        EXPECT_EQ(umb::exactBandRows(b.from, b.to), b.band) << b.from << " -> " << b.to;
+
+    // A map four times as tall as the bundle's pictures: the base and a
+    // lights picture to stretch are drawn in 32 bands, the layers whole.
+    umb::UMBEquirectangular r(200, 2048);
+    useBundlePictures(r);
+    r.setLightsPicture(
+        std::make_shared<const Image>(*Image::fromFile(kPictures + "earth_lights_sm.png")), true);
+    const std::optional<Image> map = Image::fromFile(kPictures + "world_sm.1.jpg");
+    expectSame(r, *map, subsolarAt(3, 20, 2026, 3, 0), "stretched in bands");
+}
