@@ -20,6 +20,8 @@
 
 #if defined(__x86_64__)
 #include <immintrin.h>
+#elif defined(__SSE2__)
+#include <emmintrin.h>
 #endif
 
 #include "platform/ImageCodec.h"
@@ -35,8 +37,10 @@ namespace {
 
 constexpr int kSymbols = 286; // literals, end of block, match lengths
 constexpr int kEndOfBlock = 256;
-// One short of deflate's limit, so that four codes fit between two flushes.
-constexpr unsigned kMaxBits = 14;
+// Below deflate's limit of 15, so that a pair of codes and its length fit one
+// 32-bit table entry; only symbols rarer than one in a few thousand would
+// have had longer codes.
+constexpr unsigned kMaxBits = 12;
 constexpr size_t kMaxRun = 258;
 
 // Deflate's length symbol, extra bits and their value for a match of
@@ -168,16 +172,26 @@ struct BitWriter {
 struct HuffmanTable {
     std::array<uint8_t, kSymbols> lengths;
     std::array<uint16_t, kSymbols> codes;
-    uint32_t literal[256]; // the code, and its length from bit 16 up
     uint32_t run[kMaxRun + 1]; // length code, extra bits, distance code
     uint8_t runBits[kMaxRun + 1];
+
+    // Two literals at once, indexed by the first byte plus the second times
+    // 256: both codes, then their length from bit 24 up.
+    std::vector<uint32_t> pairs;
 
     explicit HuffmanTable(const std::array<uint64_t, kSymbols>& weights)
         : lengths(codeLengths(weights))
         , codes(canonicalCodes(lengths))
+        , pairs(65536)
     {
-        for (int b = 0; b < 256; ++b)
-            literal[b] = codes[b] | uint32_t(lengths[b]) << 16;
+        for (uint32_t second = 0; second < 256; ++second) {
+            uint32_t* row = pairs.data() + second * 256;
+            const uint32_t high = uint32_t(codes[second]), highBits = lengths[second];
+            for (uint32_t first = 0; first < 256; ++first) {
+                const uint32_t bits = lengths[first];
+                row[first] = (codes[first] | high << bits) | (bits + highBits) << 24;
+            }
+        }
         // Two distance codes of one bit each, a complete code that every
         // inflater takes; distance 1 is code 0, sent as a 0 bit.
         for (unsigned length = 3; length <= kMaxRun; ++length) {
@@ -225,6 +239,32 @@ inline uint64_t load64(const uint8_t* p)
     return v;
 }
 
+// The number of zero bytes that p[0..n) starts with: whole vectors compared
+// at once, then the first nonzero byte found from a word's lowest set bit.
+inline size_t zerosAt(const uint8_t* p, size_t n)
+{
+    size_t k = 0;
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    while (n - k >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + k));
+        const unsigned nonzero = ~unsigned(_mm_movemask_epi8(_mm_cmpeq_epi8(v, zero))) & 0xFFFF;
+        if (nonzero)
+            return k + unsigned(__builtin_ctz(nonzero));
+        k += 16;
+    }
+#endif
+    while (n - k >= 8) {
+        const uint64_t v = load64(p + k);
+        if (v)
+            return k + unsigned(__builtin_ctzll(v)) / 8;
+        k += 8;
+    }
+    while (k < n && p[k] == 0)
+        ++k;
+    return k;
+}
+
 // Cuts a filtered row into literals and runs of zeros and hands them to
 // `sink`. A run starts where 8 bytes in a row are zero, at a multiple of 8
 // from the start of the line, and takes every zero after them; `last` is the
@@ -240,11 +280,7 @@ template<class Sink> void tokenize(const uint8_t* s, size_t n, uint8_t& last, Si
             last = s[i - 1];
             continue;
         }
-        size_t j = i + 8;
-        while (n - j >= 8 && load64(s + j) == 0)
-            j += 8;
-        while (j < n && s[j] == 0)
-            ++j;
+        const size_t j = i + 8 + zerosAt(s + i + 8, n - i - 8);
         size_t length = j - i;
         if (last != 0) {
             sink.literal(0);
@@ -295,23 +331,22 @@ struct Coder {
         out.put(table.codes[b], table.lengths[b]);
         out.flush();
     }
-    // Four codes are joined apart from the writer and added to it at once:
-    // the writer's state then waits on one addition, not four.
-    void literals4(const uint8_t* p)
-    {
-        const uint32_t* literal = table.literal;
-        const uint32_t e0 = literal[p[0]], e1 = literal[p[1]], e2 = literal[p[2]],
-                       e3 = literal[p[3]];
-        const unsigned s1 = e0 >> 16, s2 = s1 + (e1 >> 16), s3 = s2 + (e2 >> 16);
-        const uint64_t bits = uint64_t(e0 & 0xFFFF) | uint64_t(e1 & 0xFFFF) << s1
-            | uint64_t(e2 & 0xFFFF) << s2 | uint64_t(e3 & 0xFFFF) << s3;
-        out.put(bits, s3 + (e3 >> 16));
-        out.flush();
-    }
+    // Eight codes, looked up in pairs, are joined apart from the writer and
+    // added to it four at a time: the writer's state then waits on one
+    // addition, not four.
     void literals8(const uint8_t* p)
     {
-        literals4(p);
-        literals4(p + 4);
+        uint64_t word;
+        std::memcpy(&word, p, 8);
+        const uint32_t* pairs = table.pairs.data();
+        const uint32_t e0 = pairs[word & 0xFFFF], e1 = pairs[(word >> 16) & 0xFFFF],
+                       e2 = pairs[(word >> 32) & 0xFFFF], e3 = pairs[word >> 48];
+        out.put(uint64_t(e0 & 0xFFFFFF) | uint64_t(e1 & 0xFFFFFF) << (e0 >> 24),
+            (e0 >> 24) + (e1 >> 24));
+        out.flush();
+        out.put(uint64_t(e2 & 0xFFFFFF) | uint64_t(e3 & 0xFFFFFF) << (e2 >> 24),
+            (e2 >> 24) + (e3 >> 24));
+        out.flush();
     }
     void run(unsigned length)
     {
@@ -573,7 +608,7 @@ uint32_t codeRows(const Bitmap& bitmap, const SampledCode& code, size_t from, si
     for (size_t y = from; y < to; ++y) {
         const uint8_t* line = filter.line(y);
         adler = libdeflate_adler32(adler, line, lineBytes);
-        // At most 14 bits a byte.
+        // At most 12 bits a byte.
         out = &output.room(lineBytes * 2);
         Coder coder {table, *out};
         tokenize(line, lineBytes, before, coder);
