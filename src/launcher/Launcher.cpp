@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
+#include <malloc.h>
 #include <unistd.h>
 
 // Plain C library calls only: with no C++ library to map, this starts as fast
@@ -60,6 +61,12 @@ int main(int argc, char** argv)
         std::printf("gloam %s\n", GLOAM_VERSION);
         return 0;
     }
+    // Pictures of a few megabytes come and go many times in a command (bands
+    // of a large map, a request's bitmaps in the host): kept in the heap
+    // rather than mapped and unmapped each time, they cost no page faults
+    // after the first. Larger ones are still mapped and returned at once.
+    mallopt(M_MMAP_THRESHOLD, 32 << 20);
+    mallopt(M_TRIM_THRESHOLD, 128 << 20);
     char error[16384] = "";
     void* commands = openCommands(commandsFor(argc, argv), error);
     using Main = int (*)(int, char**);

@@ -142,7 +142,7 @@ std::optional<platform::Bitmap> UMBCompositeBuilder::baseOf(
     // drawn in bands, where they give the same pixels, straight into an RGB
     // bitmap: at the largest sizes a whole RGBA picture of the map is more
     // memory than all the rest of the composite.
-    const int band = bitmap ? exactBandRows(bitmap->height(), height) : 0;
+    const int band = bitmap ? exactBandRows(bitmap->height(), height, bandRowsFor(width)) : 0;
     if (bitmap && !bitmap->hasAlpha() && !base.isFlipped() && band > 0 && band < height) {
         std::optional<platform::Bitmap> opaque
             = platform::Bitmap::tryCreate(width, height, platform::PixelFormat::RGB);
@@ -238,13 +238,13 @@ platform::Image stretchedRows(const platform::Image& picture, int width, int hei
     return band;
 }
 
-int exactBandRows(int from, int to)
+int exactBandRows(int from, int to, int wanted)
 {
     if (from <= 0 || to <= 0 || (int64_t(from) << 16) % to != 0)
         return 0;
-    // Bands of about 64 rows, a whole number of the shortest exact band.
+    // A whole number of the shortest exact band.
     const int step = to / std::gcd(from, to);
-    return step * std::max(1, 64 / step);
+    return step * std::max(1, wanted / step);
 }
 
 void UMBCompositeBuilder::drawStretchedLights(platform::Bitmap& out, const platform::Image& lights)
@@ -253,7 +253,7 @@ void UMBCompositeBuilder::drawStretchedLights(platform::Bitmap& out, const platf
     const platform::Bitmap* picture = lights.bitmap();
     if (!picture)
         return;
-    int band = exactBandRows(picture->height(), h);
+    int band = exactBandRows(picture->height(), h, bandRowsFor(w));
     if (band == 0 || band >= h)
         band = h;
     for (int top = 0; top < h; top += band) {

@@ -5,6 +5,7 @@
 // so that a renderer drawing again allocates nothing new but the result.
 #pragma once
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <future>
@@ -27,11 +28,18 @@ namespace umb {
 // drawing it with `op` over the whole of an empty map's picture leaves them.
 platform::Image stretchedRows(const platform::Image& picture, int width, int height, int top,
     int rows, platform::CompositeOp op = platform::CompositeOp::Copy);
-// The height of the bands in which a picture `from` rows high stretched over
-// `to` rows can be drawn and give exactly the pixels of drawing it whole, or
-// 0 when none do: each band must start on a whole row of the picture, and
-// the scale must be exact in the drawing library's 16.16 fixed point.
-int exactBandRows(int from, int to);
+// The height of the bands, about `wanted` rows, in which a picture `from`
+// rows high stretched over `to` rows can be drawn and give exactly the pixels
+// of drawing it whole, or 0 when none do: each band must start on a whole row
+// of the picture, and the scale must be exact in the drawing library's 16.16
+// fixed point.
+int exactBandRows(int from, int to, int wanted = 64);
+// About how many rows a band `width` pixels wide should have: each band costs
+// the whole picture's conversion for the drawing library, each row memory.
+inline int bandRowsFor(int width)
+{
+    return std::max(64, (1 << 20) / std::max(width, 1));
+}
 
 class UMBCompositeBuilder {
 public:
