@@ -85,8 +85,8 @@ TEST(SkyCommandsTest, MoonJsonIsExactlyTheIssuesObject)
     // Meeus 47.a and 48.a at 0h UT, a minute of Terrestrial Time later.
     auto moon = jsonOf({"moon", "--time", "1992-04-12T00:00:00Z", "--json"});
     EXPECT_EQ(keysOf(moon),
-        (std::vector<std::string> {"distance", "ecliptic", "equatorial", "horizontal", "illuminated",
-            "jd", "observer", "phaseAngle", "sublunar", "time", "waxing"}));
+        (std::vector<std::string> {"distance", "ecliptic", "equatorial", "horizontal",
+            "illuminated", "jd", "observer", "phaseAngle", "sublunar", "time", "waxing"}));
     EXPECT_NEAR(number(moon, "ecliptic", "lon"), 133.162655, 0.02);
     EXPECT_NEAR(number(moon, "ecliptic", "lat"), -3.229126, 0.01);
     EXPECT_NEAR(number(moon, "distance"), 368409.7, 5);
@@ -95,7 +95,8 @@ TEST(SkyCommandsTest, MoonJsonIsExactlyTheIssuesObject)
     EXPECT_TRUE(moon.find("waxing")->asBool());
     EXPECT_EQ(moon.find("events"), nullptr);
 
-    auto seen = jsonOf({"moon", "--time", "2024-06-20T20:51:00Z", "--observer", "13.4,52.5", "--json"});
+    auto seen
+        = jsonOf({"moon", "--time", "2024-06-20T20:51:00Z", "--observer", "13.4,52.5", "--json"});
     EXPECT_EQ(keysOf(*seen.find("events")),
         (std::vector<std::string> {"moonrise", "moonset", "transit"}));
     EXPECT_EQ(seen.find("events")->find("moonset")->asString(), "2024-06-21T01:21:09Z");
@@ -108,8 +109,8 @@ TEST(SkyCommandsTest, SunEventsInJsonAndInBothZonesOfTheTable)
     const JsonValue* events = sun.find("events");
     ASSERT_TRUE(events);
     EXPECT_EQ(keysOf(*events),
-        (std::vector<std::string> {"astronomicalDawn", "astronomicalDusk", "civilDawn",
-            "civilDusk", "nauticalDawn", "nauticalDusk", "solarNoon", "sunrise", "sunset"}));
+        (std::vector<std::string> {"astronomicalDawn", "astronomicalDusk", "civilDawn", "civilDusk",
+            "nauticalDawn", "nauticalDusk", "solarNoon", "sunrise", "sunset"}));
     const std::regex iso("2024-06-2[12]T\\d\\d:\\d\\d:\\d\\dZ");
     EXPECT_TRUE(std::regex_match(events->find("sunrise")->asString(), iso));
     EXPECT_EQ(events->find("sunrise")->asString().substr(0, 16), "2024-06-21T03:43");
@@ -119,8 +120,8 @@ TEST(SkyCommandsTest, SunEventsInJsonAndInBothZonesOfTheTable)
     testing_support::ScopedEnv zone("TZ", "Europe/London");
     auto table = runGloam({"sun", "--time", "2024-06-21", "--observer=-0.1278,51.5074"});
     ASSERT_EQ(table.status, 0) << table.err;
-    EXPECT_TRUE(std::regex_search(table.out,
-        std::regex("\nsunrise +2024-06-21T03:43:\\d\\dZ +2024-06-21 04:43:\\d\\d ")))
+    EXPECT_TRUE(std::regex_search(
+        table.out, std::regex("\nsunrise +2024-06-21T03:43:\\d\\dZ +2024-06-21 04:43:\\d\\d ")))
         << table.out;
     EXPECT_NE(table.out.find("astronomicalDawn  none in the 24 hours"), std::string::npos);
 }
@@ -142,8 +143,9 @@ TEST(SkyCommandsTest, RenderDrawsTheTwilightAndTheMoon)
     const std::string plain = dir / "blur.png", bands = dir / "bands.png";
     // New Moon over the Sun would hide the disc: take the first quarter.
     const char* time = "2024-06-14T05:18:00Z";
-    ASSERT_EQ(runGloam({"render", "--time", time, "--size", "360x180", "--sun", "none", "-o", plain})
-                  .status,
+    ASSERT_EQ(
+        runGloam({"render", "--time", time, "--size", "360x180", "--sun", "none", "-o", plain})
+            .status,
         0);
     auto outcome = runGloam({"render", "--time", time, "--size", "360x180", "--sun", "none",
         "--terminator", "bands", "--moon", "--marker-size", "9", "-o", bands});
