@@ -147,25 +147,17 @@ TEST_F(GloamPluginTest, WithoutAConfigurationOrABundleNoSettingsFileIsTouched)
 
 TEST_F(GloamPluginTest, ShadowLevelEntriesFollowTheRuleAndAreRewrittenAsNumbers)
 {
-    // A real or an integer is its value, a boolean 1 or 0, a string holding
-    // just a decimal number that number; anything else, and anything that is
-    // not a finite 32-bit float, is 0. The next request writes the entry back
-    // as a real of the level in use, and every other key stays.
+    // The entry's number (the property list's rule, tested there); no number,
+    // or one that is not a finite 32-bit float, is 0. The next request writes
+    // the entry back as a real of the level in use, and every other key stays.
     const struct {
         const char* entry; // null: no shadowlevel key
         float level;
     } cases[] = {
-        {"<real>0.5</real>", 0.5f},
         {"<real>-2</real>", -2.0f},
-        {"<integer>1</integer>", 1.0f},
-        {"<true/>", 1.0f},
-        {"<false/>", 0.0f},
         {"<string> 0.25 </string>", 0.25f},
         {"<string>dark</string>", 0.0f},
         {"<string>1e400</string>", 0.0f},
-        {"<date>2024-01-01T00:00:00Z</date>", 0.0f},
-        {"<data>AAE=</data>", 0.0f},
-        {"<array><real>0.5</real></array>", 0.0f},
         {"<real>nan</real>", 0.0f},
         {"<real>-infinity</real>", 0.0f},
         {"<real>3.5e38</real>", 0.0f}, // past the float range
@@ -185,30 +177,6 @@ TEST_F(GloamPluginTest, ShadowLevelEntriesFollowTheRuleAndAreRewrittenAsNumbers)
         EXPECT_FALSE(after->string("shadowlevel")) << what << ": still a string";
         EXPECT_EQ(after->string("name"), "Gloam") << what;
         EXPECT_EQ(after->number("z"), 7.0) << what;
-    }
-}
-
-TEST_F(GloamPluginTest, OtherKeysAndTheFileFormatSurviveARequest)
-{
-    for (auto format : {PropertyList::Format::Xml, PropertyList::Format::Binary}) {
-        writeConfiguration("<dict><key>shadowlevel</key><real>0.75</real>"
-                           "<key>window</key><dict><key>x</key><integer>12</integer></dict>"
-                           "<key>seen</key><date>2024-01-01T00:00:00Z</date></dict>");
-        auto before = PropertyList::readDictionary(configuration());
-        ASSERT_TRUE(before);
-        before->setFormat(format);
-        ASSERT_TRUE(before->writeToFile(configuration()));
-
-        GloamPlugin plugin;
-        plugin.setShadowLevel(0.25f);
-        plugin.getCurrentComposite();
-
-        auto after = PropertyList::readDictionary(configuration());
-        ASSERT_TRUE(after);
-        EXPECT_EQ(after->format(), format);
-        EXPECT_EQ(after->number("shadowlevel"), 0.25);
-        after->setReal("shadowlevel", 0.75);
-        EXPECT_EQ(after->encoded(), before->encoded()) << "other keys changed";
     }
 }
 
@@ -286,15 +254,11 @@ TEST_F(GloamPluginTest, ABadOrMissingMapDrawsNothingAndTheLastPictureStaysWhole)
     const auto good = platform::readFile(current());
     ASSERT_TRUE(whole(current()));
 
-    auto progressive
-        = *platform::encodeJpeg(gradient(64, 32, platform::PixelFormat::RGB, 0.2), 85, true);
+    // One map of each kind the codec refuses (its tests hold the breadth).
     const std::pair<std::string, std::vector<uint8_t>> maps[] = {
         {"empty", {}},
         {"claims 65500 x 65500", jpegClaiming(m_map, 65500, 65500)},
-        {"thousands of scans", scanBomb(progressive, 400)},
-        {"a PNG of 100000 x 100000", pngClaiming(100000, 100000)},
         {"not a picture", bytesOf("GIF89a and then some")},
-        {"cut short", std::vector<uint8_t>(m_map.begin(), m_map.end() - 2)},
     };
     for (const auto& [name, bytes] : maps) {
         put(map(6), bytes);
@@ -325,13 +289,7 @@ TEST_F(GloamPluginTest, BadSunOrLightsPicturesLeaveThoseLayersOut)
     auto png = *platform::encodePng(gradient(8, 8, platform::PixelFormat::RGBA, 1));
     auto corrupt = png;
     corrupt[png.size() / 2] ^= 0x40;
-    const std::vector<std::vector<uint8_t>> bad = {
-        {},
-        pngClaiming(100000, 100000),
-        pngClaiming(64, 32), // sound header, no pixels
-        std::vector<uint8_t>(png.begin(), png.end() - 20),
-        corrupt,
-    };
+    const std::vector<std::vector<uint8_t>> bad = {{}, pngClaiming(64, 32), corrupt};
     for (const char* layer : {"/sun.png", "/earth_lights_sm.png"}) {
         for (size_t i = 0; i <= bad.size(); ++i) {
             if (i < bad.size())

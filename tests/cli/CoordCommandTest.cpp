@@ -22,7 +22,6 @@ TEST(CoordCommandTest, PrintsTheEngineTextForEachOption)
         {{"--parse", "S 33 52 04"}, "-33.867777777777775\n"},
         {{"--parse", ""}, "0\n"},
         // Values beginning with a minus pass in both spellings.
-        {{"--dec", "-0.5"}, "-00:30:00.000\n"},
         {{"--lon=-0.25"}, "W 00\xC2\xB0 15' 00.000\"\n"},
         {{"--parse=-12 30"}, "-12.5\n"},
         {{"--equatorial=-1.5,-2.5,0,0,0"}, "RA -01:30:00.000 DEC -02:30:00.000  (0.0, 0.0)  0.0\n"},

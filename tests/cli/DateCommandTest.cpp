@@ -1,7 +1,6 @@
 #include "cli/RunGloam.h"
 #include "support/ScopedEnv.h"
 
-#include "platform/Json.h"
 #include "umb/UMBDate.h"
 
 #include <gtest/gtest.h>
@@ -10,16 +9,6 @@ using namespace testing_cli;
 using testing_support::ScopedEnv;
 
 namespace {
-
-platform::JsonValue dateJson(std::vector<std::string> arguments)
-{
-    arguments.insert(arguments.begin(), {"date", "--json"});
-    auto outcome = runGloam(arguments);
-    EXPECT_EQ(outcome.status, 0) << outcome.err;
-    auto value = platform::parseJson(outcome.out);
-    EXPECT_TRUE(value && value->isObject()) << outcome.out;
-    return value ? *value : platform::JsonValue();
-}
 
 // A field as JSON text, so that a number and a string compare alike.
 std::string field(const platform::JsonValue& object, const char* name)
@@ -36,7 +25,7 @@ TEST(DateCommandTest, JsonHoldsTheEnginesFieldsForTheInstant)
     ScopedEnv::pinZoneAndLocale(env, "UTC");
     umb::UMBDate engine;
     engine.initializeMilliseconds(1709231415000);
-    auto date = dateJson({"--time", "2024-02-29T18:30:15Z", "--longitude=-75"});
+    auto date = jsonOf({"date", "--json", "--time", "2024-02-29T18:30:15Z", "--longitude=-75"});
     const std::pair<const char*, std::string> fields[] = {
         {"time", "\"2024-02-29T18:30:15Z\""},
         {"millis", "1709231415000"},
@@ -67,7 +56,7 @@ TEST(DateCommandTest, LocalFieldsFollowTheZoneAndCalendarFieldsStayUniversal)
     ScopedEnv env;
     ScopedEnv::pinZoneAndLocale(env, "America/New_York");
     // Late on the last day of a month here, and already the next in UTC.
-    auto date = dateJson({"--time", "2024-06-30T23:30:00-04:00"});
+    auto date = jsonOf({"date", "--json", "--time", "2024-06-30T23:30:00-04:00"});
     EXPECT_EQ(field(date, "currentFormat"), "\"06-30-2024 11:30:00 PM EDT\"");
     EXPECT_EQ(field(date, "localDayNumber"), "20240630233000");
     EXPECT_EQ(field(date, "month"), "7");

@@ -1,6 +1,7 @@
 #include "cli/RunGloam.h"
 #include "support/TempDir.h"
 
+#include <cmath>
 #include <csignal>
 #include <fcntl.h>
 #include <fstream>
@@ -69,6 +70,24 @@ void expectUsageError(
     if (oneLine)
         EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << named << ": " << outcome.err;
     EXPECT_NE(outcome.err.find(named), std::string::npos) << outcome.err.substr(0, 160);
+}
+
+platform::JsonValue jsonOf(const std::vector<std::string>& arguments)
+{
+    auto outcome = runGloam(arguments);
+    EXPECT_EQ(outcome.status, 0) << outcome.err;
+    auto value = platform::parseJson(outcome.out);
+    EXPECT_TRUE(value && value->isObject()) << outcome.out;
+    return value ? *value : platform::JsonValue();
+}
+
+double number(const platform::JsonValue& object, const char* outer, const char* inner)
+{
+    const platform::JsonValue* v = object.find(outer);
+    if (v && inner)
+        v = v->find(inner);
+    EXPECT_TRUE(v && v->isNumber()) << outer << " " << (inner ? inner : "");
+    return v && v->isNumber() ? v->asNumber() : NAN;
 }
 
 } // namespace testing_cli

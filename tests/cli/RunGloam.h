@@ -2,6 +2,8 @@
 // between) and collects its exit status, standard output and standard error.
 #pragma once
 
+#include "platform/Json.h"
+
 #include <string>
 #include <vector>
 
@@ -21,5 +23,10 @@ Outcome runGloam(const std::vector<std::string>& arguments, int limitSeconds = 1
 // a message (one line, where `oneLine`) that holds `named`.
 void expectUsageError(
     const std::vector<std::string>& arguments, const std::string& named, bool oneLine = true);
+
+// A run that must succeed and print one JSON object; a number in it, at
+// `outer` or at `outer`.`inner` (NaN, and a failure, when there is none).
+platform::JsonValue jsonOf(const std::vector<std::string>& arguments);
+double number(const platform::JsonValue& object, const char* outer, const char* inner = nullptr);
 
 } // namespace testing_cli

@@ -1,39 +1,20 @@
-// The sky in the commands, one smoke case each: the Moon, the day's events,
-// the exact instant, the twilight looks and the Moon on the map, and bad
-// values. The rules themselves are tested on the engine.
+// The sky in the commands, one smoke case each: the Sun of J2000 in JSON and
+// text, the Moon, the day's events, the exact instant, the twilight looks and
+// the Moon on the map, and bad values. The rules are tested on the engine.
 #include "cli/RunGloam.h"
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
 #include "platform/Image.h"
-#include "platform/Json.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
 #include <regex>
 
 using platform::JsonValue;
-using testing_cli::runGloam;
+using namespace testing_cli;
 
 namespace {
-
-JsonValue jsonOf(const std::vector<std::string>& arguments)
-{
-    auto outcome = runGloam(arguments);
-    EXPECT_EQ(outcome.status, 0) << outcome.err;
-    auto value = platform::parseJson(outcome.out);
-    EXPECT_TRUE(value && value->isObject()) << outcome.out;
-    return value ? *value : JsonValue();
-}
-
-double number(const JsonValue& object, const char* outer, const char* inner = nullptr)
-{
-    const JsonValue* v = object.find(outer);
-    if (v && inner)
-        v = v->find(inner);
-    EXPECT_TRUE(v && v->isNumber()) << outer << " " << (inner ? inner : "");
-    return v && v->isNumber() ? v->asNumber() : NAN;
-}
 
 std::vector<std::string> keysOf(const JsonValue& object)
 {
@@ -46,13 +27,66 @@ std::vector<std::string> keysOf(const JsonValue& object)
 
 } // namespace
 
+TEST(SkyCommandsTest, SunJsonAndTextGiveThePublishedSunOfJ2000)
+{
+    const std::vector<std::string> j2000 = {"sun", "--time", "2000-01-01T12:00:00Z"};
+    auto with = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), j2000.begin(), j2000.end());
+        return jsonOf(more);
+    };
+    auto sun = with({"--json"});
+    EXPECT_EQ(sun.find("time")->asString(), "2000-01-01T12:00:00Z");
+    EXPECT_DOUBLE_EQ(sun.find("jd")->asNumber(), 2451545.0);
+    EXPECT_NEAR(sun.find("distance")->asNumber(), 0.9833060709, 1e-9);
+    // Longitude first, latitude second: the subsolar point (0.8263048, -23.0333508).
+    const struct {
+        const char *outer, *inner;
+        double value;
+    } numbers[] = {
+        {"subsolar", "lon", 0.8263048},
+        {"subsolar", "lat", -23.0333508},
+        {"equatorial", "ra", 18.7524615},
+        {"equatorial", "dec", -23.0333508},
+        {"horizontal", "azimuth", 178.0573062},
+        {"horizontal", "altitude", 66.9526391},
+        {"observer", "lon", 0},
+        {"observer", "lat", 0},
+    };
+    for (const auto& n : numbers)
+        EXPECT_NEAR(number(sun, n.outer, n.inner), n.value, 1e-6) << n.outer << " " << n.inner;
+    EXPECT_EQ(sun.find("text")->find("subsolarLon")->asString(), "E 00\xC2\xB0 49' 34.697\"");
+
+    // West of Greenwich the engine counts its subsolar longitude from the
+    // observer's meridian; the command reports the point on the Earth.
+    auto west = with({"--json", "--observer=-74,40.7"});
+    EXPECT_EQ(number(west, "subsolar", "lon"), number(sun, "subsolar", "lon"));
+    EXPECT_EQ(platform::toJson(*west.find("text")), platform::toJson(*sun.find("text")));
+    EXPECT_LT(number(west, "horizontal", "altitude"), 0.0) << "before dawn in New York";
+    EXPECT_EQ(number(west, "observer", "lat"), 40.7);
+
+    auto outcome = runGloam(j2000);
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    const std::string out = "\n" + outcome.out;
+    for (const std::string line :
+        {"time 2000-01-01T12:00:00Z", "ra 18:45:08.862", "dec -23:02:00.063",
+            "subsolarLat S 23\xC2\xB0 02' 00.063\"", "subsolarLon E 00\xC2\xB0 49' 34.697\"",
+            "distance 0.9833061 AU", "altitude 66.9526391"}) {
+        // The name, the padding of the table, then the value.
+        const std::string name = line.substr(0, line.find(' ')), value = line.substr(name.size());
+        size_t at = out.find("\n" + name + " ");
+        ASSERT_NE(at, std::string::npos) << name << "\n" << outcome.out;
+        std::string row = out.substr(at + 1, out.find('\n', at + 1) - at - 1);
+        EXPECT_NE(row.find(value.substr(1)), std::string::npos) << row;
+    }
+}
+
 TEST(SkyCommandsTest, MoonJsonIsExactlyTheIssuesObject)
 {
     // Meeus 47.a and 48.a at 0h UT, a minute of Terrestrial Time later.
     auto moon = jsonOf({"moon", "--time", "1992-04-12T00:00:00Z", "--json"});
     EXPECT_EQ(keysOf(moon),
-        (std::vector<std::string> {"distance", "ecliptic", "equatorial", "horizontal", "illuminated",
-            "jd", "observer", "phaseAngle", "sublunar", "time", "waxing"}));
+        (std::vector<std::string> {"distance", "ecliptic", "equatorial", "horizontal",
+            "illuminated", "jd", "observer", "phaseAngle", "sublunar", "time", "waxing"}));
     EXPECT_NEAR(number(moon, "ecliptic", "lon"), 133.162655, 0.02);
     EXPECT_NEAR(number(moon, "ecliptic", "lat"), -3.229126, 0.01);
     EXPECT_NEAR(number(moon, "distance"), 368409.7, 5);
@@ -61,7 +95,8 @@ TEST(SkyCommandsTest, MoonJsonIsExactlyTheIssuesObject)
     EXPECT_TRUE(moon.find("waxing")->asBool());
     EXPECT_EQ(moon.find("events"), nullptr);
 
-    auto seen = jsonOf({"moon", "--time", "2024-06-20T20:51:00Z", "--observer", "13.4,52.5", "--json"});
+    auto seen
+        = jsonOf({"moon", "--time", "2024-06-20T20:51:00Z", "--observer", "13.4,52.5", "--json"});
     EXPECT_EQ(keysOf(*seen.find("events")),
         (std::vector<std::string> {"moonrise", "moonset", "transit"}));
     EXPECT_EQ(seen.find("events")->find("moonset")->asString(), "2024-06-21T01:21:09Z");
@@ -74,8 +109,8 @@ TEST(SkyCommandsTest, SunEventsInJsonAndInBothZonesOfTheTable)
     const JsonValue* events = sun.find("events");
     ASSERT_TRUE(events);
     EXPECT_EQ(keysOf(*events),
-        (std::vector<std::string> {"astronomicalDawn", "astronomicalDusk", "civilDawn",
-            "civilDusk", "nauticalDawn", "nauticalDusk", "solarNoon", "sunrise", "sunset"}));
+        (std::vector<std::string> {"astronomicalDawn", "astronomicalDusk", "civilDawn", "civilDusk",
+            "nauticalDawn", "nauticalDusk", "solarNoon", "sunrise", "sunset"}));
     const std::regex iso("2024-06-2[12]T\\d\\d:\\d\\d:\\d\\dZ");
     EXPECT_TRUE(std::regex_match(events->find("sunrise")->asString(), iso));
     EXPECT_EQ(events->find("sunrise")->asString().substr(0, 16), "2024-06-21T03:43");
@@ -85,8 +120,8 @@ TEST(SkyCommandsTest, SunEventsInJsonAndInBothZonesOfTheTable)
     testing_support::ScopedEnv zone("TZ", "Europe/London");
     auto table = runGloam({"sun", "--time", "2024-06-21", "--observer=-0.1278,51.5074"});
     ASSERT_EQ(table.status, 0) << table.err;
-    EXPECT_TRUE(std::regex_search(table.out,
-        std::regex("\nsunrise +2024-06-21T03:43:\\d\\dZ +2024-06-21 04:43:\\d\\d ")))
+    EXPECT_TRUE(std::regex_search(
+        table.out, std::regex("\nsunrise +2024-06-21T03:43:\\d\\dZ +2024-06-21 04:43:\\d\\d ")))
         << table.out;
     EXPECT_NE(table.out.find("astronomicalDawn  none in the 24 hours"), std::string::npos);
 }
@@ -108,8 +143,9 @@ TEST(SkyCommandsTest, RenderDrawsTheTwilightAndTheMoon)
     const std::string plain = dir / "blur.png", bands = dir / "bands.png";
     // New Moon over the Sun would hide the disc: take the first quarter.
     const char* time = "2024-06-14T05:18:00Z";
-    ASSERT_EQ(runGloam({"render", "--time", time, "--size", "360x180", "--sun", "none", "-o", plain})
-                  .status,
+    ASSERT_EQ(
+        runGloam({"render", "--time", time, "--size", "360x180", "--sun", "none", "-o", plain})
+            .status,
         0);
     auto outcome = runGloam({"render", "--time", time, "--size", "360x180", "--sun", "none",
         "--terminator", "bands", "--moon", "--marker-size", "9", "-o", bands});
@@ -140,7 +176,15 @@ TEST(SkyCommandsTest, BadValuesAreStatusTwoWithOneLineNamingThem)
         {{"moon", "--observer", "east,0"}, "east"},
         {{"moon", "--time", "yesterday"}, "yesterday"},
         {{"sun", "--observer=-10,-90.5"}, "-90.5"},
+        {{"sun", "--time", "2000-13-01T00:00:00Z"}, "2000-13-01T00:00:00Z"},
+        {{"sun", "--observer", "200,0"}, "200"},
+        {{"sun", "--observer", "1"}, "'1'"},
+        {{"sun", "--json", "--observer", "nan,0"}, "nan"},
     };
     for (const auto& c : cases)
-        testing_cli::expectUsageError(c.arguments, c.named);
+        expectUsageError(c.arguments, c.named);
+    auto help = runGloam({"sun", "--help"});
+    EXPECT_EQ(help.status, 0);
+    for (const char* text : {"--observer", "2024-06-20T20:51:00Z", "now"})
+        EXPECT_NE(help.out.find(text), std::string::npos) << text;
 }

@@ -1,12 +1,13 @@
 #include "umb/UMBDataBuffer.h"
 
+#include "platform/Files.h"
+
 #include "support/HostileBytes.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
 #include <bit>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
 #include <limits>
@@ -26,17 +27,6 @@ namespace {
 
 constexpr auto kMax = std::numeric_limits<std::intptr_t>::max();
 constexpr auto kMin = std::numeric_limits<std::intptr_t>::min();
-
-void writeFile(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary) << bytes;
-}
-
-Bytes fileBytes(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 Bytes hexBytes(const std::string& text)
 {
@@ -109,8 +99,8 @@ TEST(UMBDataBufferTest, CreationFilesAndURLs)
 
     TempDir dir;
     const std::string path = dir / "a b%.bin", escaped = dir.path.string() + "/a%20b%25.bin";
-    writeFile(path, std::string("\x00\x0A\xFF\x41", 4));
     const Bytes contents = {0x00, 0x0A, 0xFF, 0x41};
+    ASSERT_TRUE(platform::writeFileAtomically(path, contents));
     // File URLs are read by the platform's reader: one escaped URL, a plain
     // path, and a URL of another kind, which gives no bytes.
     std::pair<std::string, Bytes> urls[] = {{"file://localhost" + escaped + "#part", contents},
@@ -124,7 +114,7 @@ TEST(UMBDataBufferTest, CreationFilesAndURLs)
     EXPECT_EQ(UMBDataBuffer::initWithFile(dir / "missing").length(), 0);
 
     // setFilePath erases, then loads, keeping the byte order.
-    writeFile(dir / "f", std::string("\x00\x01", 2));
+    ASSERT_TRUE(platform::writeFileAtomically(dir / "f", Bytes {0x00, 0x01}));
     UMBDataBuffer buffer(bytesOf("old contents"));
     buffer.seek(7);
     buffer.setByteOrder(1);
@@ -141,13 +131,13 @@ TEST(UMBDataBufferTest, CreationFilesAndURLs)
     whole.seek(3);
     EXPECT_TRUE(whole.writeToFile(dir / "a") && whole.writeToFile(dir / "b", false));
     EXPECT_TRUE(UMBDataBuffer(bytesOf("new")).writeToFile(dir / "b"));
-    EXPECT_EQ(fileBytes(dir / "a"), bytesOf("whole"));
-    EXPECT_EQ(fileBytes(dir / "b"), bytesOf("new"));
+    EXPECT_EQ(platform::readFile(dir / "a"), bytesOf("whole"));
+    EXPECT_EQ(platform::readFile(dir / "b"), bytesOf("new"));
     EXPECT_FALSE(whole.writeToFile(dir / "no/such/folder"));
     EXPECT_FALSE(whole.writeToFile(dir / "missing", true));
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
     EXPECT_TRUE(whole.writeToFile(dir / "a", true));
-    EXPECT_EQ(fileBytes(dir / "a"), bytesOf("wholewhole"));
+    EXPECT_EQ(platform::readFile(dir / "a"), bytesOf("wholewhole"));
 }
 
 TEST(UMBDataBufferTest, OperationsGiveTheTabledBytesResultsAndPositions)

@@ -1,13 +1,13 @@
 #include "umb/UMBTwilight.h"
 
 #include "support/TempDir.h"
+#include "support/UmbFixtures.h"
 #include "umb/UMBEquirectangular.h"
 #include "umb/UMBMillerCylindrical.h"
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <gtest/gtest.h>
 
 using umb::UMBTerminatorStyle;
@@ -106,20 +106,11 @@ TEST(UMBTwilightTest, LightsPointsFadeByTheirOwnPlace)
     // its hard edge at h = 0.
     testing_support::TempDir dir;
     const std::string path = dir / "lights.bin";
-    {
-        std::ofstream out(path, std::ios::binary);
-        for (float lon : {90.5f, 93.4165f, 120.0f}) {
-            const int32_t white = -1;
-            const float lat = 0.0f;
-            out.write(reinterpret_cast<const char*>(&white), 4);
-            out.write(reinterpret_cast<const char*>(&lon), 4);
-            out.write(reinterpret_cast<const char*>(&lat), 4);
-        }
-    }
+    testing_support::writeLightsPoints(path, {{-1, 90.5f, 0}, {-1, 93.4165f, 0}, {-1, 120, 0}});
     umb::UMBEquirectangular renderer {360, 180};
     renderer.setLightsimgpath(path);
     auto alphaAt = [&](int x) {
-        return int(renderer.drawLightsLayer({0, 0}).bitmap()->pixelAt(x, 90)[3]);
+        return testing_support::alphaAt(renderer.drawLightsLayer({0, 0}), x, 90);
     };
     EXPECT_EQ(alphaAt(270), 255);
     EXPECT_EQ(alphaAt(273), 255);
