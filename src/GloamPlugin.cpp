@@ -8,7 +8,9 @@
 #include "umb/UMBImageOps.h"
 #include "umb/UMBSun.h"
 
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <stdexcept>
 
 namespace {
@@ -69,7 +71,10 @@ std::string GloamPlugin::getCurrentComposite()
     // Fixed before anything is drawn, so the text names the instant drawn.
     std::string text = date.getCurrentFormat();
     const platform::Point subsolar = sun.getSubsolar();
-    drawComposite(date.Month(), subsolar);
+    // The text names an instant the page will not see drawn: whoever runs
+    // the host hears why.
+    if (auto failure = drawComposite(date.Month(), subsolar))
+        platform::log("GloamPlugin: " + outputPath() + " was not replaced: " + *failure);
 
     writeConfiguration();
     return text;
@@ -101,16 +106,16 @@ std::shared_ptr<const platform::Image> GloamPlugin::decoded(
     return last.image;
 }
 
-bool GloamPlugin::drawComposite(int32_t month, platform::Point subsolar) const
+std::optional<std::string> GloamPlugin::drawComposite(int32_t month, platform::Point subsolar) const
 {
     if (m_appath.empty())
-        return false;
+        return "the plug-in has no bundle";
     // Without the month's map there is nothing to draw on: the renderer
     // would be 0 x 0. The last picture is left in place rather than replaced
     // by an empty one.
     std::shared_ptr<const platform::Image> base = decoded(baseMapPath(month), m_base);
     if (!base)
-        return false;
+        return "the map " + baseMapPath(month) + " cannot be read";
     const platform::Bitmap& pixels = *base->bitmap();
     umb::UMBEquirectangular renderer(float(pixels.width()), float(pixels.height()));
     renderer.setAlpha(m_alphalevel);
@@ -123,7 +128,10 @@ bool GloamPlugin::drawComposite(int32_t month, platform::Point subsolar) const
     // The composite is drawn into the copy.
     platform::Image composite = renderer.drawCompositeImage(base->clone(), subsolar);
     // The page only ever sees a whole picture: the file is replaced at once.
-    return umb::UMBImageOps::saveImage(composite, outputPath());
+    errno = 0;
+    if (umb::UMBImageOps::saveImage(composite, outputPath()))
+        return std::nullopt;
+    return errno ? std::string(std::strerror(errno)) : std::string("the picture cannot be written");
 }
 
 void GloamPlugin::setShadowLevel(float level)

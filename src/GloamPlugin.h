@@ -106,8 +106,9 @@ public:
 
 private:
     std::string configurationPath() const;
-    // Draws and saves the composite; true when a picture was written.
-    bool drawComposite(int32_t month, platform::Point subsolar) const;
+    // Draws and saves the composite; says why when no picture was written,
+    // nothing when one was.
+    std::optional<std::string> drawComposite(int32_t month, platform::Point subsolar) const;
 
     // A picture file as last read and decoded: a request whose file holds the
     // same bytes takes the picture as it is, so that the host's requests

@@ -76,6 +76,9 @@ int serve(const ServeOptions& options)
     // Sent by serve() itself to end the watcher when serving ends otherwise.
     sigaddset(&stopSignals, SIGUSR1);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    // A file-size limit reached while the picture is written must fail that
+    // write, which the host reports, not end the host.
+    std::signal(SIGXFSZ, SIG_IGN);
 
     host::WidgetServer server(widgetDir, port);
     std::printf("Gloam widget host: %s\n", server.url().c_str());

@@ -4,7 +4,9 @@
 #include "platform/Text.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace host {
 
@@ -20,6 +22,22 @@ std::string canonical(const std::string& path)
     std::error_code error;
     fs::path resolved = fs::canonical(path, error);
     return error ? fs::absolute(path).lexically_normal().string() : resolved.string();
+}
+
+// The file's identity: which file it is and which write of it. An atomic
+// replacement gives a new inode, a rewrite in place a new time or size.
+std::optional<std::string> identity(const std::string& path)
+{
+    struct stat info;
+    if (::stat(path.c_str(), &info) != 0)
+        return std::nullopt;
+    char tag[128];
+    std::snprintf(tag, sizeof tag, "\"%llx-%llx-%llx.%lx-%llx\"",
+        static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino),
+        static_cast<unsigned long long>(info.st_mtim.tv_sec),
+        static_cast<unsigned long>(info.st_mtim.tv_nsec),
+        static_cast<unsigned long long>(info.st_size));
+    return tag;
 }
 
 bool isInside(const std::string& path, const std::string& folder)
@@ -105,12 +123,16 @@ platform::HttpResponse StaticFiles::get(std::string_view rawPath) const
         return platform::HttpResponse::text(resolved.status,
             resolved.status == 400 ? "This path is not one the widget host serves.\n"
                                    : "Not found.\n");
+    std::optional<std::string> before = identity(resolved.file);
     auto bytes = platform::readFile(resolved.file, kLargestFile);
     if (!bytes)
         return platform::HttpResponse::text(404, "Not found.\n");
     platform::HttpResponse answer;
     answer.contentType = contentType(resolved.file);
     answer.body.assign(bytes->begin(), bytes->end());
+    // Only when no write came between: the tag must name the bytes sent.
+    if (before && before == identity(resolved.file))
+        answer.headers.emplace_back("ETag", *before);
     return answer;
 }
 

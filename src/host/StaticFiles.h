@@ -20,7 +20,8 @@ public:
 
     // The answer to GET of `rawPath`, the path of a request target still
     // percent-encoded (the server leaves the body out for HEAD): 200 with
-    // the file, 400 for a path
+    // the file and its identity as an ETag (a replaced file has another;
+    // the page tells by it whether a picture was drawn anew), 400 for a path
     // that is malformed or tries to climb (NUL, backslash, dot segments,
     // encoded dots or separators), 404 for anything that is not a file that
     // may be served.

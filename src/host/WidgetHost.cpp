@@ -80,9 +80,16 @@ bool WidgetHost::isOwnAuthority(std::string_view authority) const
 
 std::optional<platform::HttpResponse> WidgetHost::screen(const platform::HttpRequest& request) const
 {
+    // Two of these are read one way by this check and another by the next
+    // reader: only the first Origin would be checked, say, and the second
+    // believed further on.
+    for (const char* single : {"Host", "Origin", "Content-Type"}) {
+        if (request.headerCount(single) > 1)
+            return refusal(400, std::string("The request gives more than one ") + single + ".");
+    }
     // A page from another site, or one reached through a name that resolves
     // here by a trick of DNS, must not drive the plug-in or read its files.
-    if (request.headerCount("Host") != 1 || !isOwnAuthority(*request.header("Host")))
+    if (!request.header("Host") || !isOwnAuthority(*request.header("Host")))
         return refusal(403, "This host answers only to 127.0.0.1 and localhost at its own port.");
     if (auto origin = request.header("Origin")) {
         std::string given = lower(*origin);

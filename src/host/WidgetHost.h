@@ -38,10 +38,11 @@ public:
     void setPort(int port) { m_port = port; }
     int port() const { return m_port; }
 
-    // Refuses a request from its line and headers alone: 403 for a foreign
-    // Host or Origin, 411 for a Transfer-Encoding, 415 for a Content-Encoding
-    // or a call that is not JSON, 413 for a declared body over kMaxCallBytes,
-    // 400 for a malformed Content-Length. None lets it through.
+    // Refuses a request from its line and headers alone: 400 for a Host,
+    // Origin or Content-Type given twice or a malformed Content-Length, 403
+    // for a foreign Host or Origin, 411 for a Transfer-Encoding, 415 for a
+    // Content-Encoding or a call that is not JSON, 413 for a declared body
+    // over kMaxCallBytes. None lets it through.
     std::optional<platform::HttpResponse> screen(const platform::HttpRequest& request) const;
     // Answers a request that passed the screen, with its body read.
     platform::HttpResponse answer(const platform::HttpRequest& request) const;

@@ -16,8 +16,9 @@ inline constexpr int kDefaultPort = 8642;
 class WidgetServer {
 public:
     // Loads the widget and binds 127.0.0.1 at `port` (0 picks a free one).
+    // Bodies are limited to kMaxCallBytes whatever `limits` says.
     // Throws WidgetError, PluginLoadError or platform::HttpServerError.
-    WidgetServer(const std::string& widgetDir, int port);
+    WidgetServer(const std::string& widgetDir, int port, platform::HttpServer::Limits limits = {});
 
     int port() const { return m_host.port(); }
     // The address to open in a browser, ending in "/".

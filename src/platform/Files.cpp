@@ -226,7 +226,9 @@ bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes
     if (ok)
         ok = calls().rename(tmp.c_str(), target->c_str()) == 0;
     if (!ok) {
+        int why = errno; // the caller's reason, not the clean-up's
         calls().unlink(tmp.c_str());
+        errno = why;
         return false;
     }
     // The new name is in place; make it durable. A failure here cannot undo

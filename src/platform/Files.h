@@ -22,7 +22,8 @@ std::optional<std::vector<uint8_t>> readFile(const std::string& path, size_t lim
 
 // Writes `bytes` to a temporary file in the target's folder, syncs it, and
 // renames it over the target, then syncs the folder. On any failure the old
-// file stays whole, no temporary is left, and the result is false. An
+// file stays whole, no temporary is left, and the result is false (errno
+// holds the failing call's reason when a system call failed). An
 // existing target keeps its permission bits; a new one gets 0666 less the
 // umask. A target that is a symbolic link is followed: the file it points to
 // is replaced and the link stays a link; a dangling link gets the file it

@@ -1,10 +1,13 @@
 // HttpServer: an HTTP/1.1 server for a local host, as plain request and
 // response values. The owner gives two functions: a screen that sees each
 // request's line and headers before any body is read, and the answer for
-// requests the screen lets through. The server owns its listening socket and
-// its worker threads; every connection carries exactly one request.
+// requests the screen lets through. The server owns its listening socket, its
+// connections and its worker threads; every connection carries exactly one
+// request. One thread reads and writes every connection, so a client that
+// trickles or says nothing costs a buffer, not a thread; workers only answer.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <memory>
@@ -55,9 +58,31 @@ public:
         std::function<HttpResponse(const HttpRequest&)> answer;
     };
 
+    // What one client may cost. Each limit holds while the request is read,
+    // before anything beyond it is kept.
+    struct Limits {
+        // A body declared longer is refused (413) unread.
+        size_t maxBodyBytes = 16 * 1024;
+        // The request line and headers together; past either limit, 431.
+        size_t maxHeadBytes = 16 * 1024;
+        size_t maxHeaderLines = 100;
+        // A connection that sends nothing this long after it opens is closed.
+        std::chrono::milliseconds firstByteTime {5000};
+        // The whole request must arrive this soon after its first byte.
+        std::chrono::milliseconds requestTime {10000};
+        // The answer must be taken this soon after it is ready.
+        std::chrono::milliseconds responseTime {10000};
+        // Connections held at once; the rest wait in the listen queue.
+        size_t maxConnections = 512;
+        // Threads answering at once, and how long one waits for work before
+        // it ends.
+        size_t maxWorkers = 8;
+        std::chrono::milliseconds workerIdleTime {1000};
+    };
+
     // `everyAnswer` headers go on every response, the server's own error
-    // answers included. A body over `maxBodyBytes` is never read.
-    HttpServer(Handlers handlers, size_t maxBodyBytes, HttpHeaders everyAnswer);
+    // answers included.
+    HttpServer(Handlers handlers, const Limits& limits, HttpHeaders everyAnswer);
     ~HttpServer();
 
     HttpServer(const HttpServer&) = delete;

@@ -3,6 +3,7 @@
 // and the shadow level it saves, and a host that goes away and comes back.
 import { after, before, describe, it } from "node:test";
 import assert from "node:assert/strict";
+import { execFileSync } from "node:child_process";
 import { mkdirSync, mkdtempSync, rmSync } from "node:fs";
 import { tmpdir } from "node:os";
 import { join } from "node:path";
@@ -171,16 +172,50 @@ describe("the widget page", { timeout: TEST_TIMEOUT_MS }, () => {
     });
   });
 
-  it("says so when the host draws no picture, and still shows the time", async () => {
+  it("says so when the host draws no picture, and names no time", async () => {
     await withWidget({ withoutImages: true }, async ({ page, problems }) => {
       await firstRender(page);
       const state = await pictureState(page);
       assert.equal(state.state, "missing");
       assert.equal(state.hidden, true, "no broken picture is shown");
       assert.equal(await page.textContent("#placeholder"), "The map could not be drawn.");
-      assert.match(await page.textContent("#when"), DATE_TEXT);
+      assert.equal((await page.textContent("#when")).trim(), "", "no picture, so no instant of one");
       assert.equal(await page.isHidden("#notice"), true, "the host itself is fine");
       assert.deepEqual(problems.filter((p) => !/Failed to load resource/.test(p)), []);
+    });
+  });
+
+  it("keeps the caption of the picture it shows when the host cannot replace it, and the host says why", async () => {
+    await withWidget({}, async ({ page, host }) => {
+      await firstRender(page);
+      const before = await pictureState(page);
+      assert.equal(before.state, "fresh");
+      const caption = await page.textContent("#when");
+      // A second later the instant has another text; then the host may write
+      // no file over 4 KiB, as with a full disk.
+      await new Promise((resolve) => setTimeout(resolve, 1100));
+      const pid = String(host().pid);
+      execFileSync("prlimit", ["--pid", pid, "--fsize=4096:"]);
+      await becomeVisible(page);
+      await page.waitForSelector("#notice:not([hidden])");
+      assert.equal(await page.textContent("#notice"), "The map could not be updated.");
+      assert.equal(await page.textContent("#when"), caption, "the caption names the picture shown");
+      const during = await pictureState(page);
+      assert.equal(during.state, "stale");
+      assert.equal(during.src, before.src);
+      assert.equal(await page.evaluate(() => document.getElementById("widget").classList.contains("offline")), false);
+      const said = () => host().output().split("\n").filter((line) => /was not replaced/.test(line));
+      await waitFor(() => said().length > 0, "the host's line");
+      assert.equal(said().length, 1);
+      assert.match(said()[0], /Images\/current\.png was not replaced: File too large$/);
+      await page.screenshot({ path: join(artifactsDir, "widget-not-updated.png") });
+
+      // Room again: the next picture comes with its own time, and the notice goes.
+      execFileSync("prlimit", ["--pid", pid, "--fsize=unlimited:"]);
+      await becomeVisible(page);
+      await page.waitForFunction((src) => document.getElementById("picture").getAttribute("src") !== src, before.src);
+      assert.notEqual(await page.textContent("#when"), caption);
+      assert.equal(await page.isHidden("#notice"), true);
     });
   });
 

@@ -61,7 +61,12 @@ TEST_F(WidgetServerTest, RefusesCallsByTheirHeadersBeforeReadingABody)
         {"foreign host", post("Host: example.com:" + p + "\r\n" + json + length), 403},
         {"other port", post("Host: 127.0.0.1:1\r\n" + json + length), 403},
         {"no host", post(json + length), 403},
-        {"two hosts", post(host + host + json + length), 403},
+        {"two hosts", post(host + host + json + length), 400},
+        {"two origins",
+            post(host + "Origin: http://127.0.0.1:" + p + "\r\nOrigin: http://evil.example\r\n"
+                + json + length),
+            400},
+        {"two types", post(host + json + json + length), 400},
         {"foreign origin", post(host + "Origin: http://evil.example\r\n" + json + length), 403},
         {"origin other port", post(host + "Origin: http://127.0.0.1:1\r\n" + json + length), 403},
         {"null origin", post(host + "Origin: null\r\n" + json + length), 403},

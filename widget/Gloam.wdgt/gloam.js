@@ -2,7 +2,9 @@
 // night once a minute and whenever the page is shown again, and keeps the
 // night-shade level on its settings side. Every call goes through the host's
 // window.GloamPlugin, whose calls are synchronous and throw when the host is
-// gone; the page then keeps its last picture, says so, and tries again.
+// gone; the page then keeps its last picture, says so, and tries again. The
+// caption names the instant of the picture shown, never of one that was not
+// drawn.
 (function () {
   "use strict";
 
@@ -113,6 +115,20 @@
       nextRender = setTimeout(render, delay);
   }
 
+  // The identity of the picture file as the host serves it (its ETag), or
+  // null when there is none. A request that could not write its picture
+  // leaves the identity as it was.
+  function pictureIdentity() {
+    var request = new XMLHttpRequest();
+    try {
+      request.open("HEAD", PICTURE_PATH + "?identity=" + Date.now().toString(36), false);
+      request.send();
+    } catch (e) {
+      return null;
+    }
+    return request.status === 200 ? request.getResponseHeader("ETag") : null;
+  }
+
   // One composite request, then its picture. The host is asked for the
   // level first when it may have changed behind the page's back (a first
   // call, or a host that was away and may have restarted).
@@ -123,6 +139,7 @@
       schedule(RETRY_EVERY_MS);
       return;
     }
+    var before = pictureIdentity();
     var answer = call("getCurrentComposite");
     if (!answer.ok) {
       schedule(RETRY_EVERY_MS);
@@ -130,7 +147,12 @@
     }
     hostBack();
     schedule(RENDER_EVERY_MS);
-    loadPicture(++renders, String(answer.value));
+    var number = ++renders;
+    var after = pictureIdentity();
+    if (after === null || after === before)
+      pictureNotReplaced();
+    else
+      loadPicture(number, String(answer.value));
   }
 
   // Fetches the new picture off screen under a fresh address (so no cache
@@ -148,7 +170,7 @@
     };
     next.onerror = function () {
       if (number === renders)
-        pictureMissing(text);
+        pictureNotReplaced();
     };
     next.src = PICTURE_PATH + "?render=" + Date.now().toString(36) + "-" + number;
   }
@@ -166,18 +188,23 @@
     showTime(text);
     drawPreview();
     widget.dataset.picture = "fresh";
+    if (!widget.classList.contains("offline"))
+      say(notice, "");
   }
 
-  // The host answered but its picture is not there: say so over the empty
-  // map, or keep the last picture, which is only a minute old.
-  function pictureMissing(text) {
-    showTime(text);
+  // The host answered but drew no new picture (its disk may be full): the
+  // last picture stays with its own time, and the page says the map is not
+  // current; with none yet, the map says it could not be drawn.
+  function pictureNotReplaced() {
     if (!shownPicture) {
       placeholder.textContent = "The map could not be drawn.";
       placeholder.hidden = false;
       placeholder.classList.add("failed");
+      widget.dataset.picture = "missing";
+      return;
     }
-    widget.dataset.picture = shownPicture ? "stale" : "missing";
+    say(notice, "The map could not be updated.");
+    widget.dataset.picture = "stale";
   }
 
   function showTime(text) {

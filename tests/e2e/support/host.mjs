@@ -75,6 +75,7 @@ export async function startHost(widgetDir, port = 0) {
   return {
     url,
     port: Number(new URL(url).port),
+    pid: child.pid,
     output: () => output,
     // Ends the host as Ctrl-C would, and waits until it has gone.
     async stop() {

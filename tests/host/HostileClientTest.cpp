@@ -1,0 +1,316 @@
+// The widget host against hostile local clients, on 127.0.0.1 only: bodies
+// without a length, heads without end, clients that trickle or say nothing,
+// and three hundred of them at once. The rules are checked on the request
+// reader; each attack is then made on a real server, which must refuse it
+// before buffering it, keep answering the page meanwhile, and be left with
+// no extra threads and no extra memory. Every loop and socket is bounded.
+#include "host/WidgetServer.h"
+#include "platform/HttpRequestReader.h"
+
+#include "host/LoopbackClient.h"
+#include "host/ProbeWidget.h"
+
+#include <chrono>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <thread>
+
+namespace {
+
+using hosttest::callText;
+using hosttest::roundTrip;
+using platform::HttpRequestReader;
+using Progress = HttpRequestReader::Progress;
+using namespace std::chrono_literals;
+
+const std::string kGetLevel = R"({"object":"BridgeProbe","method":"getLevel","args":[]})";
+
+size_t residentBytes()
+{
+    size_t pages = 0, resident = 0;
+    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%zu %zu", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+size_t threadCount()
+{
+    auto tasks = std::filesystem::directory_iterator("/proc/self/task");
+    return static_cast<size_t>(std::distance(begin(tasks), end(tasks)));
+}
+
+// A client socket on the server's port; non-blocking when asked, so that one
+// thread can hold hundreds of them.
+struct Client {
+    int fd = -1;
+    Client(int port, bool nonBlocking)
+    {
+        fd = ::socket(AF_INET, SOCK_STREAM, 0);
+        timeval timeout {3, 0};
+        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+        sockaddr_in address {};
+        address.sin_family = AF_INET;
+        address.sin_port = htons(static_cast<uint16_t>(port));
+        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+            ::close(fd);
+            fd = -1;
+        } else if (nonBlocking) {
+            ::fcntl(fd, F_SETFL, O_NONBLOCK);
+        }
+    }
+    ~Client()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+    Client(const Client&) = delete;
+    Client& operator=(const Client&) = delete;
+
+    bool send(std::string_view bytes) const
+    {
+        return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
+    }
+    // Sends `chunk` up to `times` times, until the server stops taking it;
+    // returns the bytes it took.
+    size_t flood(std::string_view chunk, size_t times) const
+    {
+        size_t sent = 0;
+        for (size_t i = 0; i < times && send(chunk); ++i)
+            sent += chunk.size();
+        return sent;
+    }
+    hosttest::RawResponse response() const
+    {
+        std::string raw;
+        char buffer[4096];
+        for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
+            raw.append(buffer, static_cast<size_t>(n));
+        return hosttest::parseResponse(raw);
+    }
+    // True once the server has closed its side.
+    bool closedByServer() const
+    {
+        pollfd polled {fd, POLLIN, 0};
+        char byte;
+        return ::poll(&polled, 1, 0) == 1 && ::recv(fd, &byte, 1, MSG_DONTWAIT) <= 0;
+    }
+};
+
+// Feeds `head` to a reader in pieces of `step` bytes and goes on past the
+// head as the server would; the reader's last word.
+Progress read(HttpRequestReader& reader, const std::string& request, size_t step)
+{
+    Progress progress = Progress::NeedMore;
+    for (size_t at = 0; at < request.size() && progress == Progress::NeedMore; at += step) {
+        progress = reader.feed(std::string_view(request).substr(at, step));
+        if (progress == Progress::HeadDone)
+            progress = reader.startBody();
+    }
+    return progress;
+}
+
+TEST(HttpRequestReaderTest, LimitsHoldWhileTheRequestIsRead)
+{
+    platform::HttpServer::Limits limits;
+    limits.maxBodyBytes = 100;
+    limits.maxHeadBytes = 1024;
+    limits.maxHeaderLines = 10;
+    auto lines = [](int count) {
+        std::string many;
+        for (int i = 0; i < count; ++i)
+            many += "X-H: a\r\n";
+        return many;
+    };
+    const std::string get = "GET / HTTP/1.1\r\nHost: h\r\n";
+    const std::string post = "POST /c HTTP/1.1\r\nHost: h\r\n";
+    struct {
+        const char* what;
+        std::string request;
+        int status; // 0: read whole
+    } cases[] = {
+        {"plain", get + "\r\n", 0},
+        {"body", post + "Content-Length: 3\r\n\r\nabc", 0},
+        {"bare line feeds", "GET / HTTP/1.1\nHost: h\n\n", 0},
+        {"post without length", post + "\r\n" + std::string(5000, ' '), 411},
+        {"chunked", post + "Transfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n", 411},
+        {"length twice", post + "Content-Length: 3\r\nContent-Length: 3\r\n\r\nabc", 400},
+        {"length not a number", post + "Content-Length: 0x3\r\n\r\nabc", 400},
+        {"body over the limit", post + "Content-Length: 101\r\n\r\n", 413},
+        {"other expectation", post + "Expect: gold\r\nContent-Length: 3\r\n\r\nabc", 417},
+        {"at the line limit", "GET / HTTP/1.1\r\n" + lines(10) + "\r\n", 0},
+        {"over the line limit", "GET / HTTP/1.1\r\n" + lines(11) + "\r\n", 431},
+        {"a million lines", get + lines(1000000), 431},
+        {"at the size limit", get + "X: " + std::string(1024 - get.size() - 7, 'a') + "\r\n\r\n",
+            0},
+        {"over the size limit", get + "X: " + std::string(1024 - get.size() - 6, 'a') + "\r\n\r\n",
+            431},
+        {"head without end", get + "X: " + std::string(100000, 'a'), 431},
+        {"folded line", get + "X: a\r\n b\r\n\r\n", 400},
+        {"space before colon", get + "X : a\r\n\r\n", 400},
+        {"control character", get + "X: a\x01\r\n\r\n", 400},
+        {"no version", "GET /\r\n\r\n", 400},
+        {"full address", "GET http://h/ HTTP/1.1\r\n\r\n", 400},
+        {"other version", "GET / HTTP/2.0\r\n\r\n", 505},
+        {"blank first line", "\r\nGET / HTTP/1.1\r\n\r\n", 400},
+    };
+    for (const auto& c : cases) {
+        // Whole, and a byte at a time as a trickling client sends it.
+        for (size_t step : {c.request.size(), size_t(1)}) {
+            if (step == 1 && c.request.size() > 100000)
+                continue;
+            HttpRequestReader reader(limits);
+            Progress progress = read(reader, c.request, step);
+            if (c.status == 0) {
+                EXPECT_EQ(progress, Progress::BodyDone) << c.what << " by " << step;
+            } else {
+                EXPECT_EQ(progress, Progress::Refused) << c.what << " by " << step;
+                EXPECT_EQ(reader.refusalStatus(), c.status) << c.what << " by " << step;
+            }
+        }
+    }
+    HttpRequestReader reader(limits);
+    ASSERT_EQ(read(reader, post + "Content-Length: 3\r\nX-Y:  two words \r\n\r\nabcdef", 7),
+        Progress::BodyDone);
+    EXPECT_EQ(reader.request().method, "POST");
+    EXPECT_EQ(reader.request().target, "/c");
+    EXPECT_EQ(reader.request().header("x-y"), "two words");
+    EXPECT_EQ(reader.request().body, "abc") << "bytes after the body belong to no request";
+}
+
+class HostileClientTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        platform::HttpServer::Limits limits;
+        limits.requestTime = std::chrono::milliseconds(1500);
+        limits.workerIdleTime = std::chrono::milliseconds(200);
+        server = std::make_unique<host::WidgetServer>(scratch.widget().string(), 0, limits);
+        port = server->port();
+        serving = std::thread([this] { server->run(); });
+        threadsBefore = threadCount();
+        EXPECT_EQ(call().status, 200);
+        memoryBefore = residentBytes();
+    }
+    void TearDown() override
+    {
+        server->stop();
+        serving.join();
+    }
+
+    hosttest::RawResponse call(int timeoutSeconds = 2)
+    {
+        return roundTrip(port, callText(port, kGetLevel), timeoutSeconds);
+    }
+
+    // After an attack: the page is answered, no thread is left over, and
+    // memory is back within 20 MB of what it was.
+    void expectNothingLeftBehind(const char* attack)
+    {
+        auto answer = call();
+        EXPECT_EQ(answer.status, 200) << attack;
+        EXPECT_EQ(answer.body, "{\"result\":0.25}\n") << attack;
+        auto end = std::chrono::steady_clock::now() + 5s;
+        while (threadCount() > threadsBefore && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(50ms);
+        EXPECT_EQ(threadCount(), threadsBefore) << attack;
+        EXPECT_LT(residentBytes(), memoryBefore + (20u << 20)) << attack;
+    }
+
+    hosttest::ScratchWidget scratch;
+    std::unique_ptr<host::WidgetServer> server;
+    int port = 0;
+    std::thread serving;
+    size_t threadsBefore = 0;
+    size_t memoryBefore = 0;
+};
+
+TEST_F(HostileClientTest, ABodyWithoutALengthIsRefusedBeforeItIsRead)
+{
+    Client client(port, false);
+    ASSERT_TRUE(client.send("POST /_bridge/call HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port)
+        + "\r\nContent-Type: application/json\r\n\r\n"));
+    // The answer comes before a byte of the body is sent, and the rest of
+    // the 128 MiB is not taken.
+    pollfd polled {client.fd, POLLIN, 0};
+    ASSERT_EQ(::poll(&polled, 1, 2000), 1) << "no answer to the head alone";
+    const std::string spaces(1 << 20, ' ');
+    size_t taken = client.flood(spaces, 128);
+    EXPECT_LT(taken, size_t(32) << 20);
+    EXPECT_EQ(client.response().status, 411);
+    expectNothingLeftBehind("a body without a length");
+}
+
+TEST_F(HostileClientTest, AMillionHeaderLinesAreRefusedAtTheHundredAndFirst)
+{
+    Client client(port, false);
+    ASSERT_TRUE(client.send("GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n"));
+    std::string lines;
+    for (int i = 0; i < 8192; ++i)
+        lines += "X-H: a\r\n";
+    size_t taken = client.flood(lines, 1000000 / 8192);
+    EXPECT_LT(taken, size_t(7) << 20) << "all 7.6 MB were taken";
+    EXPECT_EQ(client.response().status, 431);
+    expectNothingLeftBehind("a million header lines");
+}
+
+TEST_F(HostileClientTest, ATricklingClientIsCutOffAtTheRequestDeadline)
+{
+    Client client(port, false);
+    const std::string request = callText(port, kGetLevel);
+    auto start = std::chrono::steady_clock::now();
+    bool cut = false;
+    for (size_t at = 0; at < request.size() && !cut; ++at) {
+        // A byte every 100 ms keeps any silence limit from ever firing.
+        cut = !client.send(request.substr(at, 1)) || client.closedByServer();
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_TRUE(cut) << "the whole request was trickled in";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 3s);
+    expectNothingLeftBehind("a trickling client");
+}
+
+TEST_F(HostileClientTest, ThreeHundredHostileConnectionsDoNotHoldUpThePage)
+{
+    // A hundred each that say nothing, trickle a head a byte at a time, or
+    // send a head just under the limits and then stall.
+    std::string bigHead = "GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n";
+    for (int i = 0; i < 90; ++i)
+        bigHead += "X-" + std::to_string(i) + ": " + std::string(160, 'h') + "\r\n";
+    const std::string trickled = callText(port, kGetLevel);
+    std::vector<std::unique_ptr<Client>> silent, trickling, big;
+    for (int i = 0; i < 100; ++i) {
+        silent.push_back(std::make_unique<Client>(port, true));
+        trickling.push_back(std::make_unique<Client>(port, true));
+        big.push_back(std::make_unique<Client>(port, true));
+        ASSERT_TRUE(big.back()->send(bigHead)) << "connection " << i;
+        ASSERT_GE(silent.back()->fd, 0);
+        ASSERT_GE(trickling.back()->fd, 0);
+    }
+
+    std::vector<int> answers;
+    std::thread page([&] {
+        for (int i = 0; i < 5; ++i)
+            answers.push_back(call(2).status); // a client that gives up after 2 s
+    });
+    for (size_t at = 0; at < 10; ++at) {
+        for (auto& client : trickling)
+            client->send(trickled.substr(at, 1));
+        std::this_thread::sleep_for(100ms);
+    }
+    page.join();
+    EXPECT_EQ(answers, std::vector<int>(5, 200));
+
+    silent.clear();
+    trickling.clear();
+    big.clear();
+    expectNothingLeftBehind("three hundred connections");
+}
+
+} // namespace
