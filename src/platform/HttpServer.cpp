@@ -38,6 +38,8 @@ constexpr std::chrono::milliseconds kLingerTime {1000};
 
 constexpr size_t kReadChunk = 16 * 1024;
 
+constexpr std::chrono::milliseconds kAcceptPause {100};
+
 class UniqueFd {
 public:
     UniqueFd() = default;
@@ -246,6 +248,7 @@ struct HttpServer::Impl {
     std::unordered_map<uint64_t, Connection> connections;
     std::vector<uint64_t> closing;
     uint64_t nextId = 1;
+    Clock::time_point acceptAgainAt;
 
     std::mutex answeredMutex;
     std::vector<std::pair<uint64_t, std::string>> answered;
@@ -313,11 +316,11 @@ void HttpServer::Impl::serve()
         polled.clear();
         polledIds.clear();
         polled.push_back({wake.get(), POLLIN, 0});
-        // At the limit, new connections wait in the system's queue.
-        bool accepting = connections.size() < limits.maxConnections;
-        polled.push_back({listener.get(), short(accepting ? POLLIN : 0), 0});
         Clock::time_point now = Clock::now();
-        Clock::time_point nearest = Clock::time_point::max();
+        // At the limit, new connections wait in the system's queue.
+        bool accepting = connections.size() < limits.maxConnections && now >= acceptAgainAt;
+        polled.push_back({listener.get(), short(accepting ? POLLIN : 0), 0});
+        Clock::time_point nearest = now < acceptAgainAt ? acceptAgainAt : Clock::time_point::max();
         for (auto& [id, c] : connections) {
             short events = 0;
             if (c.stage == Stage::Reading || c.stage == Stage::Lingering)
@@ -382,8 +385,14 @@ void HttpServer::Impl::acceptConnections()
 {
     while (connections.size() < limits.maxConnections) {
         int socket = ::accept4(listener.get(), nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
-        if (socket < 0)
-            return; // none waiting, or out of descriptors: the rest wait in the queue
+        if (socket < 0) {
+            // Out of descriptors, the waiting connection stays in the queue
+            // and the listener stays ready: without a pause the loop would
+            // spin until a descriptor came free.
+            if (errno == EMFILE || errno == ENFILE || errno == ENOBUFS || errno == ENOMEM)
+                acceptAgainAt = Clock::now() + kAcceptPause;
+            return;
+        }
         connections.try_emplace(nextId++, socket, limits);
     }
 }

@@ -6,10 +6,12 @@
 // no extra threads and no extra memory. Every loop and socket is bounded.
 #include "host/WidgetServer.h"
 #include "platform/HttpRequestReader.h"
+#include "platform/WorkerPool.h"
 
 #include "host/LoopbackClient.h"
 #include "host/ProbeWidget.h"
 
+#include <atomic>
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
@@ -182,6 +184,39 @@ TEST(HttpRequestReaderTest, LimitsHoldWhileTheRequestIsRead)
     EXPECT_EQ(reader.request().target, "/c");
     EXPECT_EQ(reader.request().header("x-y"), "two words");
     EXPECT_EQ(reader.request().body, "abc") << "bytes after the body belong to no request";
+}
+
+TEST(WorkerPoolTest, AtMostItsThreadsAtOnceAndNoneLeftOnceIdle)
+{
+    const size_t before = threadCount();
+    std::atomic<int> running {0}, most {0}, done {0};
+    std::atomic<bool> release {false};
+    {
+        platform::WorkerPool pool(3, std::chrono::milliseconds(100));
+        for (int i = 0; i < 12; ++i) {
+            pool.post([&] {
+                int now = ++running;
+                for (int seen = most; now > seen && !most.compare_exchange_weak(seen, now);)
+                    ;
+                while (!release)
+                    std::this_thread::sleep_for(1ms);
+                --running;
+                ++done;
+            });
+        }
+        std::this_thread::sleep_for(50ms);
+        EXPECT_EQ(threadCount(), before + 3);
+        release = true;
+        pool.waitIdle();
+        EXPECT_EQ(done, 12);
+        auto end = std::chrono::steady_clock::now() + 2s;
+        while (threadCount() > before && std::chrono::steady_clock::now() < end)
+            std::this_thread::sleep_for(10ms);
+        EXPECT_EQ(threadCount(), before) << "idle workers stayed";
+        pool.post([&] { ++done; }); // a new burst starts a thread again
+    }
+    EXPECT_EQ(most, 3);
+    EXPECT_EQ(done, 13) << "a job posted before the pool went was dropped";
 }
 
 class HostileClientTest : public ::testing::Test {
