@@ -198,6 +198,8 @@ struct HttpServer::Impl {
         for (const auto& [name, value] : everyAnswer)
             appendHeader(commonHeaders, name, value);
         wake = UniqueFd(::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC));
+        if (wake.get() < 0)
+            throw HttpServerError("cannot make the server's wake-up descriptor");
     }
 
     std::string serialize(HttpResponse answer, bool headOnly) const

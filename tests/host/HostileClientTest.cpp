@@ -141,6 +141,8 @@ TEST(HttpRequestReaderTest, LimitsHoldWhileTheRequestIsRead)
         {"body", post + "Content-Length: 3\r\n\r\nabc", 0},
         {"bare line feeds", "GET / HTTP/1.1\nHost: h\n\n", 0},
         {"post without length", post + "\r\n" + std::string(5000, ' '), 411},
+        {"put without length", "PUT /c HTTP/1.1\r\n\r\n", 411},
+        {"patch without length", "PATCH /c HTTP/1.1\r\n\r\n", 411},
         {"chunked", post + "Transfer-Encoding: chunked\r\n\r\n3\r\nabc\r\n0\r\n\r\n", 411},
         {"length twice", post + "Content-Length: 3\r\nContent-Length: 3\r\n\r\nabc", 400},
         {"length not a number", post + "Content-Length: 0x3\r\n\r\nabc", 400},
@@ -346,6 +348,28 @@ TEST_F(HostileClientTest, ThreeHundredHostileConnectionsDoNotHoldUpThePage)
     trickling.clear();
     big.clear();
     expectNothingLeftBehind("three hundred connections");
+}
+
+TEST(HostileClientLimitTest, PastTheConnectionLimitClientsWaitInTheQueue)
+{
+    hosttest::ScratchWidget scratch;
+    platform::HttpServer::Limits limits;
+    limits.maxConnections = 3;
+    host::WidgetServer server(scratch.widget().string(), 0, limits);
+    std::thread serving([&] { server.run(); });
+    const int port = server.port();
+    std::vector<std::unique_ptr<Client>> held;
+    for (int i = 0; i < 3; ++i)
+        held.push_back(std::make_unique<Client>(port, false));
+    Client waiting(port, false);
+    ASSERT_TRUE(waiting.send(callText(port, kGetLevel))) << "the system queue takes it";
+    pollfd polled {waiting.fd, POLLIN, 0};
+    EXPECT_EQ(::poll(&polled, 1, 300), 0) << "answered past the limit";
+    held.pop_back();
+    EXPECT_EQ(::poll(&polled, 1, 2000), 1) << "still waiting with a place free";
+    EXPECT_EQ(waiting.response().status, 200);
+    server.stop();
+    serving.join();
 }
 
 } // namespace
