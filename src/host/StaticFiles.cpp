@@ -24,15 +24,15 @@ std::string canonical(const std::string& path)
     return error ? fs::absolute(path).lexically_normal().string() : resolved.string();
 }
 
-// The file's identity: which file it is and which write of it. An atomic
-// replacement gives a new inode, a rewrite in place a new time or size.
-std::optional<std::string> identity(const std::string& path)
+// Which file it is and which write of it: an atomic replacement gives a new
+// inode, a rewrite in place a new time or size.
+std::optional<std::string> fileIdentity(const std::string& path)
 {
     struct stat info;
     if (::stat(path.c_str(), &info) != 0)
         return std::nullopt;
     char tag[128];
-    std::snprintf(tag, sizeof tag, "\"%llx-%llx-%llx.%lx-%llx\"",
+    std::snprintf(tag, sizeof tag, "%llx-%llx-%llx.%lx-%llx",
         static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino),
         static_cast<unsigned long long>(info.st_mtim.tv_sec),
         static_cast<unsigned long>(info.st_mtim.tv_nsec),
@@ -123,17 +123,23 @@ platform::HttpResponse StaticFiles::get(std::string_view rawPath) const
         return platform::HttpResponse::text(resolved.status,
             resolved.status == 400 ? "This path is not one the widget host serves.\n"
                                    : "Not found.\n");
-    std::optional<std::string> before = identity(resolved.file);
     auto bytes = platform::readFile(resolved.file, kLargestFile);
     if (!bytes)
         return platform::HttpResponse::text(404, "Not found.\n");
     platform::HttpResponse answer;
     answer.contentType = contentType(resolved.file);
     answer.body.assign(bytes->begin(), bytes->end());
-    // Only when no write came between: the tag must name the bytes sent.
-    if (before && before == identity(resolved.file))
-        answer.headers.emplace_back("ETag", *before);
     return answer;
+}
+
+std::variant<std::string, int> StaticFiles::identity(std::string_view rawPath) const
+{
+    Resolved resolved = resolve(rawPath);
+    if (resolved.status == 400)
+        return 400;
+    if (resolved.status != 200)
+        return std::string();
+    return fileIdentity(resolved.file).value_or(std::string());
 }
 
 std::string StaticFiles::contentType(std::string_view fileName)

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 #include <vector>
 
 namespace host {
@@ -20,12 +21,17 @@ public:
 
     // The answer to GET of `rawPath`, the path of a request target still
     // percent-encoded (the server leaves the body out for HEAD): 200 with
-    // the file and its identity as an ETag (a replaced file has another;
-    // the page tells by it whether a picture was drawn anew), 400 for a path
+    // the file, 400 for a path
     // that is malformed or tries to climb (NUL, backslash, dot segments,
     // encoded dots or separators), 404 for anything that is not a file that
     // may be served.
     platform::HttpResponse get(std::string_view rawPath) const;
+
+    // The identity of the file that `rawPath` names: the same text while it
+    // is the same file, unwritten, another once it is replaced or rewritten,
+    // and empty when there is no file that may be served. 400 for a path
+    // that get() refuses as malformed.
+    std::variant<std::string, int> identity(std::string_view rawPath) const;
 
     // The file that `rawPath` names, when it may be served; otherwise the
     // status (400 or 404) that refuses it.

@@ -135,6 +135,12 @@ platform::HttpResponse WidgetHost::answer(const platform::HttpRequest& request) 
         return methodNotAllowed("GET, HEAD");
     if (path == kBridgeScriptPath)
         return {200, "text/javascript; charset=utf-8", m_bridge.script(), {}};
+    if (path.starts_with(kFileIdentityPrefix)) {
+        auto identity = m_files.identity(path.substr(kFileIdentityPrefix.size() - 1));
+        if (auto* status = std::get_if<int>(&identity))
+            return refusal(*status, "This path is not one the widget host serves.");
+        return platform::HttpResponse::text(200, std::get<std::string>(identity));
+    }
     if (path == "/") {
         // A main page in a subfolder needs its own URL for its relative links.
         if (m_widget.mainPage.find('/') != std::string::npos) {

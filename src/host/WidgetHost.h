@@ -15,11 +15,17 @@
 
 #include <memory>
 #include <optional>
+#include <string_view>
 
 namespace host {
 
 // The largest call body the bridge reads.
 inline constexpr size_t kMaxCallBytes = 16 * 1024;
+
+// Followed by the path of a widget file: its identity (StaticFiles::identity),
+// so that a page can tell whether a call replaced a file. A missing file has
+// an empty one, not a 404 in the page's console.
+inline constexpr std::string_view kFileIdentityPrefix = "/_bridge/identity/";
 
 class WidgetHost {
 public:

@@ -5,6 +5,7 @@
 // before buffering it, keep answering the page meanwhile, and be left with
 // no extra threads and no extra memory. Every loop and socket is bounded.
 #include "host/WidgetServer.h"
+#include "platform/Files.h"
 #include "platform/HttpRequestReader.h"
 #include "platform/WorkerPool.h"
 
@@ -370,6 +371,29 @@ TEST(HostileClientLimitTest, PastTheConnectionLimitClientsWaitInTheQueue)
     EXPECT_EQ(waiting.response().status, 200);
     server.stop();
     serving.join();
+}
+
+// The page's caption rests on this: a picture that was not replaced keeps
+// its identity, and one that was has a new one.
+TEST_F(HostileClientTest, AFileKeepsItsIdentityUntilItIsReplaced)
+{
+    auto identity = [&](const std::string& path) {
+        return roundTrip(port, hosttest::requestText("GET", "/_bridge/identity" + path, port), 2);
+    };
+    const auto picture = scratch.widget() / "Images/current.png";
+    EXPECT_EQ(identity("/Images/current.png").status, 200);
+    EXPECT_EQ(identity("/Images/current.png").body, "") << "no picture yet";
+    scratch.write(picture, "first");
+    std::string first = identity("/Images/current.png").body;
+    EXPECT_NE(first, "");
+    EXPECT_EQ(identity("/Images/current.png").body, first);
+    const std::string second = "second";
+    ASSERT_TRUE(platform::writeFileAtomically(picture.string(),
+        std::span(reinterpret_cast<const uint8_t*>(second.data()), second.size())));
+    EXPECT_NE(identity("/Images/current.png").body, first);
+    EXPECT_EQ(identity("/%2e%2e/etc/passwd").status, 400);
+    EXPECT_EQ(identity("/BridgeProbe.widgetplugin/Contents/Info.plist").body, "")
+        << "the plug-in's bundle is private";
 }
 
 } // namespace

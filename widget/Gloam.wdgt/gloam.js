@@ -16,6 +16,7 @@
   var SETTLE_MS = 180;
   var PICTURE_PATH = "Images/current.png";
   var BRIDGE_PATH = "/_bridge/bridge.js";
+  var IDENTITY_PATH = "/_bridge/identity/";
 
   var widget = document.getElementById("widget");
   var front = document.getElementById("front");
@@ -115,18 +116,18 @@
       nextRender = setTimeout(render, delay);
   }
 
-  // The identity of the picture file as the host serves it (its ETag), or
-  // null when there is none. A request that could not write its picture
-  // leaves the identity as it was.
+  // The identity of the picture file as the host tells it, or null when
+  // there is no picture. A request that could not write its picture leaves
+  // the identity as it was.
   function pictureIdentity() {
     var request = new XMLHttpRequest();
     try {
-      request.open("HEAD", PICTURE_PATH + "?identity=" + Date.now().toString(36), false);
+      request.open("GET", IDENTITY_PATH + PICTURE_PATH, false);
       request.send();
     } catch (e) {
       return null;
     }
-    return request.status === 200 ? request.getResponseHeader("ETag") : null;
+    return request.status === 200 && request.responseText !== "" ? request.responseText : null;
   }
 
   // One composite request, then its picture. The host is asked for the
