@@ -4,13 +4,10 @@
 // reader; each attack is then made on a real server, which must refuse it
 // before buffering it, keep answering the page meanwhile, and be left with
 // no extra threads and no extra memory. Every loop and socket is bounded.
-#include "host/WidgetServer.h"
 #include "platform/Files.h"
 #include "platform/HttpRequestReader.h"
 #include "platform/WorkerPool.h"
-
-#include "host/LoopbackClient.h"
-#include "host/ProbeWidget.h"
+#include "support/HostFixture.h"
 
 #include <atomic>
 #include <chrono>
@@ -22,13 +19,12 @@
 
 namespace {
 
-using hosttest::callText;
-using hosttest::roundTrip;
+using namespace testing_support;
 using platform::HttpRequestReader;
 using Progress = HttpRequestReader::Progress;
 using namespace std::chrono_literals;
 
-const std::string kGetLevel = R"({"object":"BridgeProbe","method":"getLevel","args":[]})";
+const std::string kGetLevel = probeCall("getLevel");
 
 size_t residentBytes()
 {
@@ -47,56 +43,25 @@ size_t threadCount()
     return static_cast<size_t>(std::distance(begin(tasks), end(tasks)));
 }
 
-// A client socket on the server's port; non-blocking when asked, so that one
-// thread can hold hundreds of them.
-struct Client {
-    int fd = -1;
+// A client of the server's port; non-blocking when asked, so that one thread
+// can hold hundreds of them.
+struct Client : Connection {
     Client(int port, bool nonBlocking)
+        : Connection(port, 3)
     {
-        fd = ::socket(AF_INET, SOCK_STREAM, 0);
-        timeval timeout {3, 0};
-        ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
-        ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
-        sockaddr_in address {};
-        address.sin_family = AF_INET;
-        address.sin_port = htons(static_cast<uint16_t>(port));
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        if (::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-            ::close(fd);
-            fd = -1;
-        } else if (nonBlocking) {
+        if (nonBlocking && fd >= 0)
             ::fcntl(fd, F_SETFL, O_NONBLOCK);
-        }
-    }
-    ~Client()
-    {
-        if (fd >= 0)
-            ::close(fd);
-    }
-    Client(const Client&) = delete;
-    Client& operator=(const Client&) = delete;
-
-    bool send(std::string_view bytes) const
-    {
-        return ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL) == ssize_t(bytes.size());
     }
     // Sends `chunk` up to `times` times, until the server stops taking it;
     // returns the bytes it took.
-    size_t flood(std::string_view chunk, size_t times) const
+    size_t flood(const std::string& chunk, size_t times) const
     {
         size_t sent = 0;
         for (size_t i = 0; i < times && send(chunk); ++i)
             sent += chunk.size();
         return sent;
     }
-    hosttest::RawResponse response() const
-    {
-        std::string raw;
-        char buffer[4096];
-        for (ssize_t n; (n = ::recv(fd, buffer, sizeof buffer, 0)) > 0;)
-            raw.append(buffer, static_cast<size_t>(n));
-        return hosttest::parseResponse(raw);
-    }
+    RawResponse response() const { return parseResponse(readAll()); }
     // True once the server has closed its side.
     bool closedByServer() const
     {
@@ -222,36 +187,29 @@ TEST(WorkerPoolTest, AtMostItsThreadsAtOnceAndNoneLeftOnceIdle)
     EXPECT_EQ(done, 13) << "a job posted before the pool went was dropped";
 }
 
-class HostileClientTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        platform::HttpServer::Limits limits;
-        limits.requestTime = std::chrono::milliseconds(1500);
-        limits.workerIdleTime = std::chrono::milliseconds(200);
-        server = std::make_unique<host::WidgetServer>(scratch.widget().string(), 0, limits);
-        port = server->port();
-        serving = std::thread([this] { server->run(); });
-        threadsBefore = threadCount();
-        EXPECT_EQ(call().status, 200);
-        memoryBefore = residentBytes();
-    }
-    void TearDown() override
-    {
-        server->stop();
-        serving.join();
-    }
+platform::HttpServer::Limits shortDeadlines()
+{
+    platform::HttpServer::Limits limits;
+    limits.requestTime = std::chrono::milliseconds(1500);
+    limits.workerIdleTime = std::chrono::milliseconds(200);
+    return limits;
+}
 
-    hosttest::RawResponse call(int timeoutSeconds = 2)
+class HostileClientTest : public HostFixture {
+protected:
+    HostileClientTest()
+        : HostFixture(shortDeadlines())
+        , threadsBefore(threadCount())
     {
-        return roundTrip(port, callText(port, kGetLevel), timeoutSeconds);
+        EXPECT_EQ(call(kGetLevel).status, 200);
+        memoryBefore = residentBytes();
     }
 
     // After an attack: the page is answered, no thread is left over, and
     // memory is back within 20 MB of what it was.
     void expectNothingLeftBehind(const char* attack)
     {
-        auto answer = call();
+        auto answer = call(kGetLevel, 2);
         EXPECT_EQ(answer.status, 200) << attack;
         EXPECT_EQ(answer.body, "{\"result\":0.25}\n") << attack;
         auto end = std::chrono::steady_clock::now() + 5s;
@@ -261,11 +219,7 @@ protected:
         EXPECT_LT(residentBytes(), memoryBefore + (20u << 20)) << attack;
     }
 
-    hosttest::ScratchWidget scratch;
-    std::unique_ptr<host::WidgetServer> server;
-    int port = 0;
-    std::thread serving;
-    size_t threadsBefore = 0;
+    const size_t threadsBefore;
     size_t memoryBefore = 0;
 };
 
@@ -335,7 +289,7 @@ TEST_F(HostileClientTest, ThreeHundredHostileConnectionsDoNotHoldUpThePage)
     std::vector<int> answers;
     std::thread page([&] {
         for (int i = 0; i < 5; ++i)
-            answers.push_back(call(2).status); // a client that gives up after 2 s
+            answers.push_back(call(kGetLevel, 2).status); // a client that gives up after 2 s
     });
     for (size_t at = 0; at < 10; ++at) {
         for (auto& client : trickling)
@@ -351,14 +305,23 @@ TEST_F(HostileClientTest, ThreeHundredHostileConnectionsDoNotHoldUpThePage)
     expectNothingLeftBehind("three hundred connections");
 }
 
-TEST(HostileClientLimitTest, PastTheConnectionLimitClientsWaitInTheQueue)
+platform::HttpServer::Limits threeConnections()
 {
-    hosttest::ScratchWidget scratch;
     platform::HttpServer::Limits limits;
     limits.maxConnections = 3;
-    host::WidgetServer server(scratch.widget().string(), 0, limits);
-    std::thread serving([&] { server.run(); });
-    const int port = server.port();
+    return limits;
+}
+
+class ConnectionLimitTest : public HostFixture {
+protected:
+    ConnectionLimitTest()
+        : HostFixture(threeConnections())
+    {
+    }
+};
+
+TEST_F(ConnectionLimitTest, PastTheLimitClientsWaitInTheQueue)
+{
     std::vector<std::unique_ptr<Client>> held;
     for (int i = 0; i < 3; ++i)
         held.push_back(std::make_unique<Client>(port, false));
@@ -369,8 +332,6 @@ TEST(HostileClientLimitTest, PastTheConnectionLimitClientsWaitInTheQueue)
     held.pop_back();
     EXPECT_EQ(::poll(&polled, 1, 2000), 1) << "still waiting with a place free";
     EXPECT_EQ(waiting.response().status, 200);
-    server.stop();
-    serving.join();
 }
 
 // The page's caption rests on this: a picture that was not replaced keeps
@@ -378,7 +339,7 @@ TEST(HostileClientLimitTest, PastTheConnectionLimitClientsWaitInTheQueue)
 TEST_F(HostileClientTest, AFileKeepsItsIdentityUntilItIsReplaced)
 {
     auto identity = [&](const std::string& path) {
-        return roundTrip(port, hosttest::requestText("GET", "/_bridge/identity" + path, port), 2);
+        return roundTrip(port, requestText("GET", "/_bridge/identity" + path, port), 2);
     };
     const auto picture = scratch.widget() / "Images/current.png";
     EXPECT_EQ(identity("/Images/current.png").status, 200);

@@ -179,7 +179,11 @@ inline std::string probeCall(const std::string& method, const std::string& args 
 class HostFixture : public ::testing::Test {
 protected:
     HostFixture()
-        : server(scratch.widget().string(), 0)
+        : HostFixture(platform::HttpServer::Limits {})
+    {
+    }
+    explicit HostFixture(const platform::HttpServer::Limits& limits)
+        : server(scratch.widget().string(), 0, limits)
         , port(server.port())
         , serving([this] { server.run(); })
     {
