@@ -3,6 +3,8 @@
 // projection, any size, any centre, with a graticule on request.
 #include "cli/Command.h"
 #include "cli/OptionValues.h"
+#include "cli/RenderJob.h"
+#include "cli/RenderLoop.h"
 #include "cli/RenderPictures.h"
 #include "cli/TimeArg.h"
 #include "cli/WidgetLocation.h"
@@ -26,6 +28,7 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <optional>
 #include <unistd.h>
@@ -41,6 +44,10 @@ constexpr float kLevelWithoutConfiguration = 0.75f;
 // The Moon's disc when there is no sun picture to take its size from.
 constexpr double kMarkerWithoutSun = 32.0;
 
+} // namespace
+
+namespace cli {
+
 struct RenderOptions {
     std::string time = "now";
     std::optional<std::string> widget, projection, size, shadow, center, grid, base, lights, sun,
@@ -48,6 +55,12 @@ struct RenderOptions {
     bool moon = false;
     std::string output;
 };
+
+} // namespace cli
+
+namespace {
+
+using cli::RenderOptions;
 
 // Everything the command line asks for, checked, before anything is drawn.
 struct Request {
@@ -118,8 +131,6 @@ Request checked(const RenderOptions& o)
     if (o.markerSize)
         r.markerSize = cli::wholeInRange(
             "--marker-size", *o.markerSize, "a marker size in pixels", 1, 1024);
-    if (o.output.empty())
-        throw cli::UsageError("-o: give the PNG file to write, such as -o map.png");
     r.output = o.output;
     return r;
 }
@@ -272,18 +283,23 @@ void drawMoon(const Renderer& renderer, platform::Image& composite, const MoonMa
     umb::UMBPhaseDisc::draw(*pixels, at, moon.diameter, direction, moon.illuminated);
 }
 
+// The pictures of one month fitted to the map: what every instant of that
+// month draws over and with.
+struct Fitted {
+    int width = 0, height = 0;
+    std::shared_ptr<const platform::Image> base;
+    std::shared_ptr<const platform::Image> lights; // none: from its file, or no lights
+    bool stretchLights = false; // the renderer stretches the lights as it draws them
+};
+
+// The base map and the lights picture on the pixel grid of `renderer`, a
+// renderer of the map's size that nothing has moved yet: stretched and
+// centred on the map's centre, or resampled through Miller's projection.
 template<class Renderer>
-platform::Image drawMap(Renderer& renderer, const Request& request, platform::Image base,
-    const Source& lights, const Source& sun, float level, platform::Point subsolar,
-    const std::optional<MoonMarker>& moon)
+Fitted fit(Renderer& renderer, const Request& request, platform::Image base,
+    const std::optional<platform::Image>& lightsPicture)
 {
     const int w = int(renderer.mapwidth()), h = int(renderer.mapheight());
-    renderer.setAlpha(level);
-    renderer.setBlurdepth(request.blur);
-    renderer.setTerminatorStyle(request.terminator);
-    renderer.setSunimgpath(sun.path);
-
-    const bool lightsPicture = lights.path && endsWithPng(*lights.path);
     const platform::Point center = request.center.value_or(platform::Point {});
     const bool moved = center.x != 0.0 || center.y != 0.0;
     std::optional<platform::Image> lightsFitted;
@@ -300,23 +316,21 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
             = [&renderer](float x, float y) { return renderer.physicalToGeographic(x, y); };
         base = cli::reprojected(base, w, h, geographicOf);
         if (lightsPicture)
-            lightsFitted
-                = cli::reprojected(pictureOrThrow("--lights", *lights.path), w, h, geographicOf);
+            lightsFitted = cli::reprojected(*lightsPicture, w, h, geographicOf);
     } else {
         const platform::Bitmap& pixels = *base.bitmap();
         if (moved && (pixels.width() != w || pixels.height() != h))
             base = cli::stretched(base, w, h);
         if (lightsPicture) {
-            platform::Image picture = pictureOrThrow("--lights", *lights.path);
-            const platform::Bitmap& lp = *picture.bitmap();
+            const platform::Bitmap& lp = *lightsPicture->bitmap();
             // The lights are read pixel for pixel on the map's grid, so they
-            // are scaled to it and stay on their cities. Already decoded, they
-            // go to the renderer as they are even when they fit; unmoved, the
-            // renderer stretches them as it draws them, never holding a copy
-            // of the map's size.
+            // are scaled to it and stay on their cities. Unmoved, the renderer
+            // stretches them as it draws them, never holding a copy of the
+            // map's size.
             const bool fits = lp.width() == w && lp.height() == h;
             stretchLights = !fits && !moved;
-            lightsFitted = fits || !moved ? std::move(picture) : cli::stretched(picture, w, h);
+            lightsFitted = fits || !moved ? lightsPicture->clone()
+                                          : cli::stretched(*lightsPicture, w, h);
         }
         if (moved) {
             base = renderer.centerImage(std::move(base), center);
@@ -327,15 +341,35 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
             }
         }
     }
+    Fitted fitted;
+    fitted.width = w;
+    fitted.height = h;
+    fitted.base = std::make_shared<const platform::Image>(std::move(base));
+    if (lightsFitted)
+        fitted.lights = std::make_shared<const platform::Image>(std::move(*lightsFitted));
+    fitted.stretchLights = stretchLights;
+    return fitted;
+}
 
+template<class Renderer>
+platform::Image drawMap(Renderer& renderer, const Request& request, const Fitted& fitted,
+    const Source& lights, const Source& sun, float level, platform::Point subsolar,
+    const std::optional<MoonMarker>& moon)
+{
+    renderer.setAlpha(level);
+    renderer.setBlurdepth(request.blur);
+    renderer.setTerminatorStyle(request.terminator);
+    renderer.setSunimgpath(sun.path);
+    // Where fitting left the origin: the map's centre in both projections.
+    renderer.setMaporigin(request.center.value_or(platform::Point {}));
     // A fitted lights picture is handed to the renderer as it is: written
     // out and read back it would cost more than drawing the whole map.
     renderer.setLightsimgpath(lights.path);
-    if (lightsFitted)
-        renderer.setLightsPicture(
-            std::make_shared<const platform::Image>(std::move(*lightsFitted)), stretchLights);
+    if (fitted.lights)
+        renderer.setLightsPicture(fitted.lights, fitted.stretchLights);
 
-    platform::Image composite = renderer.drawCompositeImage(std::move(base), subsolar);
+    // Drawn from the shared base, which the composite copies once.
+    platform::Image composite = renderer.drawCompositeImage(*fitted.base, subsolar);
     if (request.grid)
         drawGrid(composite, renderer.drawGridLayer(request.grid->first, request.grid->second));
     if (moon)
@@ -343,90 +377,230 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
     return composite;
 }
 
-int render(const RenderOptions& options)
+std::runtime_error outOfMemory(int w, int h)
 {
-    const Request request = checked(options);
-    const umb::UMBDate date = cli::engineDateAt(request.millis);
+    // A few pictures of the map's size are held at once; the largest sizes
+    // allowed need several gigabytes.
+    return std::runtime_error("not enough memory for a " + std::to_string(w) + "x"
+        + std::to_string(h) + " map; try a smaller --size");
+}
+
+} // namespace
+
+namespace cli {
+
+struct RenderJob::State {
+    Request request;
+    WidgetResources widget;
+    Source lights, sun;
+    float level = 0;
+    double sunWidth = 0; // of the sun picture, 0 without one
+    std::optional<platform::Image> lightsPicture; // a .png lights picture, decoded
+    std::optional<platform::Image> base; // the one named by --base
+
+    // Fitted pictures of the months last drawn, newest last: instants come
+    // in order, and two months cover the frames drawn at once at a month's
+    // turn without keeping a year of maps.
+    mutable std::mutex mutex;
+    mutable std::vector<std::pair<int, std::shared_ptr<const Fitted>>> fitted;
+
+    explicit State(const RenderOptions& options)
+        : request(checked(options))
+        , widget(options.widget)
+    {
+        // The sources: what the command line names, else the widget's own.
+        auto source = [&](const std::optional<std::string>& given, const char* option,
+                          const char* bundled) {
+            Source s;
+            if (given && *given == "none")
+                return s;
+            s.given = given.has_value();
+            s.path = given ? *given : widget.worldImage(bundled);
+            if (s.given) {
+                requireFile(option, *s.path);
+                if (endsWithPng(*s.path) || std::string(option) == "--sun")
+                    pictureOrThrow(option, *s.path);
+            }
+            return s;
+        };
+        lights = source(options.lights, "--lights", "earth_lights_sm.png");
+        sun = source(options.sun, "--sun", "sun.png");
+        if (lights.path && endsWithPng(*lights.path))
+            lightsPicture = pictureOrThrow("--lights", *lights.path);
+        if (options.base)
+            base = pictureOrThrow("--base", *options.base);
+        level = request.shadow ? *request.shadow : widget.shadowLevel();
+        if (request.moon && sun.path) {
+            std::optional<platform::Image> sunPicture = platform::Image::fromFile(*sun.path);
+            sunWidth = sunPicture ? sunPicture->size().width : 0;
+        }
+    }
+
+    // The base map of `month` (0 for the one --base names) and the lights,
+    // fitted to the map, read and fitted when first asked for.
+    std::shared_ptr<const Fitted> fittedFor(int month) const
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        for (const auto& [m, f] : fitted) {
+            if (m == month)
+                return f;
+        }
+        platform::Image picture;
+        if (base) {
+            picture = base->clone();
+        } else {
+            const std::string path = const_cast<WidgetResources&>(widget).worldImage(
+                "world_sm." + std::to_string(month) + ".jpg");
+            std::optional<platform::Image> decoded = platform::Image::fromFile(path);
+            if (!decoded || !decoded->bitmap())
+                throw std::runtime_error("the widget has no readable map for month "
+                    + std::to_string(month) + " (" + path + "); name one with --base");
+            picture = std::move(*decoded);
+        }
+        const platform::Bitmap& pixels = *picture.bitmap();
+        int w = pixels.width(), h = pixels.height();
+        if (request.size) {
+            w = request.size->first;
+            h = request.size->second;
+        } else if (request.miller) {
+            h = std::max(1, int(std::lround(w * kMillerShape)));
+        }
+        std::shared_ptr<const Fitted> made;
+        try {
+            if (request.miller) {
+                umb::UMBMillerCylindrical renderer {float(w), float(h)};
+                made = std::make_shared<const Fitted>(
+                    fit(renderer, request, std::move(picture), lightsPicture));
+            } else {
+                umb::UMBEquirectangular renderer {float(w), float(h)};
+                made = std::make_shared<const Fitted>(
+                    fit(renderer, request, std::move(picture), lightsPicture));
+            }
+        } catch (const std::bad_alloc&) {
+            throw outOfMemory(w, h);
+        }
+        if (fitted.size() == 2)
+            fitted.erase(fitted.begin());
+        fitted.emplace_back(month, made);
+        return made;
+    }
+};
+
+RenderJob::RenderJob(const RenderOptions& options)
+    : state_(std::make_unique<State>(options))
+{
+}
+
+RenderJob::~RenderJob() = default;
+
+platform::Image RenderJob::draw(double millis) const
+{
+    const State& s = *state_;
+    const umb::UMBDate date = cli::engineDateAt(millis);
     umb::UMBSun theSun;
     theSun.calculateForInstant(date, {0, 0});
     const platform::Point subsolar = theSun.getSubsolar();
-    WidgetResources widget(options.widget);
-
-    // The sources: what the command line names, else the widget's own.
-    auto source
-        = [&](const std::optional<std::string>& given, const char* option, const char* bundled) {
-              Source s;
-              if (given && *given == "none")
-                  return s;
-              s.given = given.has_value();
-              s.path = given ? *given : widget.worldImage(bundled);
-              if (s.given) {
-                  requireFile(option, *s.path);
-                  if (endsWithPng(*s.path) || std::string(option) == "--sun")
-                      pictureOrThrow(option, *s.path);
-              }
-              return s;
-          };
-    const Source lights = source(options.lights, "--lights", "earth_lights_sm.png");
-    const Source sun = source(options.sun, "--sun", "sun.png");
-
-    platform::Image base;
-    if (options.base) {
-        base = pictureOrThrow("--base", *options.base);
-    } else {
-        const std::string path
-            = widget.worldImage("world_sm." + std::to_string(date.Month()) + ".jpg");
-        std::optional<platform::Image> picture = platform::Image::fromFile(path);
-        if (!picture || !picture->bitmap())
-            throw std::runtime_error("the widget has no readable map for month "
-                + std::to_string(date.Month()) + " (" + path + "); name one with --base");
-        base = std::move(*picture);
-    }
-    const float level = request.shadow ? *request.shadow : widget.shadowLevel();
-
     // The Moon at the same instant, as large as the sun picture unless the
     // command line says otherwise.
     std::optional<MoonMarker> moon;
-    if (request.moon) {
+    if (s.request.moon) {
         const umb::UMBMoon theMoon(date.JD(), {0, 0});
         MoonMarker marker;
         marker.sublunar = theMoon.getSublunar();
         marker.illuminated = theMoon.getIlluminated();
-        std::optional<platform::Image> sunPicture
-            = sun.path ? platform::Image::fromFile(*sun.path) : std::nullopt;
-        marker.diameter = request.markerSize ? double(*request.markerSize)
-            : sunPicture && sunPicture->size().width > 0 ? sunPicture->size().width
-                                                          : kMarkerWithoutSun;
+        marker.diameter = s.request.markerSize ? double(*s.request.markerSize)
+            : s.sunWidth > 0                   ? s.sunWidth
+                                               : kMarkerWithoutSun;
         moon = marker;
     }
-
-    const platform::Bitmap& pixels = *base.bitmap();
-    int w = pixels.width(), h = pixels.height();
-    if (request.size) {
-        w = request.size->first;
-        h = request.size->second;
-    } else if (request.miller) {
-        h = std::max(1, int(std::lround(w * kMillerShape)));
-    }
-
-    platform::Image composite;
+    const std::shared_ptr<const Fitted> fitted = s.fittedFor(s.base ? 0 : date.Month());
     try {
-        if (request.miller) {
-            umb::UMBMillerCylindrical renderer {float(w), float(h)};
-            composite
-                = drawMap(renderer, request, std::move(base), lights, sun, level, subsolar, moon);
-        } else {
-            umb::UMBEquirectangular renderer {float(w), float(h)};
-            composite
-                = drawMap(renderer, request, std::move(base), lights, sun, level, subsolar, moon);
+        if (s.request.miller) {
+            umb::UMBMillerCylindrical renderer {float(fitted->width), float(fitted->height)};
+            return drawMap(renderer, s.request, *fitted, s.lights, s.sun, s.level, subsolar, moon);
         }
+        umb::UMBEquirectangular renderer {float(fitted->width), float(fitted->height)};
+        return drawMap(renderer, s.request, *fitted, s.lights, s.sun, s.level, subsolar, moon);
     } catch (const std::bad_alloc&) {
-        // A few pictures of the map's size are held at once; the largest
-        // sizes allowed need several gigabytes.
-        throw std::runtime_error("not enough memory for a " + std::to_string(w) + "x"
-            + std::to_string(h) + " map; try a smaller --size");
+        throw outOfMemory(fitted->width, fitted->height);
     }
-    saveOrThrow(composite, request.output);
+}
+
+void savePicture(const platform::Image& picture, const std::string& output)
+{
+    saveOrThrow(picture, output);
+}
+
+std::shared_ptr<RenderOptions> addMapOptions(CLI::App& app)
+{
+    auto o = std::make_shared<RenderOptions>();
+    app.add_option("--widget", o->widget,
+           "Widget whose pictures and shadow level are the defaults (default: the built "
+           "widget, else the installed one)")
+        ->type_name("DIR");
+    app.add_option("--projection", o->projection,
+           "equirectangular (the default) or miller; the pictures are reprojected for miller")
+        ->type_name("NAME");
+    app.add_option("--size", o->size,
+           "Width x height in pixels, 1 to 16384 each (default: the base map's; for miller "
+           "its width and the 1000:734 shape)")
+        ->type_name("WxH");
+    app.add_option("--shadow", o->shadow,
+           "Opacity of the night shade, 0 (none) to 1 (black); levels beyond are "
+           "drawn as 0 or 1 (default: the widget's "
+           "user.plist, else 0.75)")
+        ->type_name("L");
+    app.add_option("--center", o->center,
+           "The point drawn at the centre of the map: longitude, latitude in degrees "
+           "(default 0,0)")
+        ->type_name("LON,LAT");
+    app.add_option("--grid", o->grid,
+           "Meridians every A and parallels every B degrees, 1 to 180 (default: none)")
+        ->type_name("A,B");
+    app.add_option("--base", o->base,
+           "Base map, a whole-world equirectangular JPEG or PNG (default: the widget's map "
+           "of the instant's month, in universal time)")
+        ->type_name("FILE");
+    app.add_option("--lights", o->lights,
+           "City lights: an equirectangular PNG picture, or a lights-point file (any name "
+           "not ending in .png), or none (default: the widget's)")
+        ->type_name("FILE|none");
+    app.add_option("--sun", o->sun,
+           "Picture drawn over the subsolar point, or none (default: the widget's)")
+        ->type_name("FILE|none");
+    app.add_option(
+           "--blur", o->blur, "Blur radius of the shade's edge in pixels, 1 to 1000 (default 6)")
+        ->type_name("R");
+    app.add_option("--terminator", o->terminator,
+           "blur (the default, the widget's blurred edge), bands (civil, nautical and "
+           "astronomical twilight in steps) or smooth (a ramp from the Sun's altitude "
+           "-0.833 to -18 degrees); with bands and smooth the lights fade in with the dark")
+        ->type_name("STYLE");
+    app.add_flag("--moon", o->moon,
+        "Draw the Moon at the sublunar point as a disc showing its phase, the bright limb "
+        "toward the Sun");
+    app.add_option("--marker-size", o->markerSize,
+           "Diameter of the Moon's disc in pixels, 1 to 1024 (default: the sun picture's "
+           "width)")
+        ->type_name("PX");
+    return o;
+}
+
+} // namespace cli
+
+namespace {
+
+int render(const RenderOptions& options, const cli::RepeatOptions& repeat)
+{
+    if (options.output.empty())
+        throw cli::UsageError("-o: give the PNG file to write, such as -o map.png");
+    const std::optional<cli::Repeat> every = cli::checkedRepeat(repeat, options.time != "now");
+    const double millis = cli::instantFromOption("--time", options.time);
+    const cli::RenderJob job(options);
+    if (every)
+        return cli::renderRepeatedly(
+            *every, options.output, [&job](double at) { return job.draw(at); });
+    cli::savePicture(job.draw(millis), options.output);
     return cli::kExitOk;
 }
 
@@ -434,59 +608,12 @@ cli::Command::Registration registration {{
     "render",
     "Render the day/night map of an instant to a PNG file",
     [](CLI::App& app) -> std::function<int()> {
-        auto o = std::make_shared<RenderOptions>();
+        std::shared_ptr<RenderOptions> o = cli::addMapOptions(app);
         app.add_option("-o,--output", o->output, "The PNG file to write (required)")
             ->type_name("FILE");
         app.add_option("--time", o->time, cli::kTimeOptionHelp)->type_name("T");
-        app.add_option("--widget", o->widget,
-               "Widget whose pictures and shadow level are the defaults (default: the built "
-               "widget, else the installed one)")
-            ->type_name("DIR");
-        app.add_option("--projection", o->projection,
-               "equirectangular (the default) or miller; the pictures are reprojected for miller")
-            ->type_name("NAME");
-        app.add_option("--size", o->size,
-               "Width x height in pixels, 1 to 16384 each (default: the base map's; for miller "
-               "its width and the 1000:734 shape)")
-            ->type_name("WxH");
-        app.add_option("--shadow", o->shadow,
-               "Opacity of the night shade, 0 (none) to 1 (black); levels beyond are "
-               "drawn as 0 or 1 (default: the widget's "
-               "user.plist, else 0.75)")
-            ->type_name("L");
-        app.add_option("--center", o->center,
-               "The point drawn at the centre of the map: longitude, latitude in degrees "
-               "(default 0,0)")
-            ->type_name("LON,LAT");
-        app.add_option("--grid", o->grid,
-               "Meridians every A and parallels every B degrees, 1 to 180 (default: none)")
-            ->type_name("A,B");
-        app.add_option("--base", o->base,
-               "Base map, a whole-world equirectangular JPEG or PNG (default: the widget's map "
-               "of the instant's month, in universal time)")
-            ->type_name("FILE");
-        app.add_option("--lights", o->lights,
-               "City lights: an equirectangular PNG picture, or a lights-point file (any name "
-               "not ending in .png), or none (default: the widget's)")
-            ->type_name("FILE|none");
-        app.add_option("--sun", o->sun,
-               "Picture drawn over the subsolar point, or none (default: the widget's)")
-            ->type_name("FILE|none");
-        app.add_option("--blur", o->blur,
-               "Blur radius of the shade's edge in pixels, 1 to 1000 (default 6)")
-            ->type_name("R");
-        app.add_option("--terminator", o->terminator,
-               "blur (the default, the widget's blurred edge), bands (civil, nautical and "
-               "astronomical twilight in steps) or smooth (a ramp from the Sun's altitude "
-               "-0.833 to -18 degrees); with bands and smooth the lights fade in with the dark")
-            ->type_name("STYLE");
-        app.add_flag("--moon", o->moon,
-            "Draw the Moon at the sublunar point as a disc showing its phase, the bright limb "
-            "toward the Sun");
-        app.add_option("--marker-size", o->markerSize,
-               "Diameter of the Moon's disc in pixels, 1 to 1024 (default: the sun picture's "
-               "width)")
-            ->type_name("PX");
+        auto repeat = std::make_shared<cli::RepeatOptions>();
+        cli::addRepeatOptions(app, *repeat);
         app.footer(
             "Examples:\n"
             "  gloam render -o now.png\n"
@@ -494,10 +621,11 @@ cli::Command::Registration registration {{
             "solstice.png\n"
             "  gloam render --projection miller --size 1920x1080 --shadow 0.9 -o wallpaper.png\n"
             "  gloam render --terminator bands --moon -o twilight.png\n"
+            "  gloam render --every 10m --exec 'feh --bg-fill \"$1\"' -o ~/.cache/gloam.png\n"
             "A bad value exits with status 2 and writes nothing; a file that cannot be written,\n"
             "with status 1. The file is replaced whole or not at all.\n"
             "A negative value may be joined with '=': --center=-75,40");
-        return [o] { return render(*o); };
+        return [o, repeat] { return render(*o, *repeat); };
     },
 }};
 
