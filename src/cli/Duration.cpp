@@ -169,4 +169,10 @@ int64_t instantCount(double from, double to, int64_t step, int64_t limit)
     return int64_t(steps) + 1;
 }
 
+double nextMultiple(double now, int64_t step)
+{
+    const double size = double(step);
+    return (std::floor(now / size) + 1.0) * size;
+}
+
 } // namespace cli

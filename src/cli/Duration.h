@@ -29,4 +29,8 @@ int64_t stepFromOption(const std::string& option, std::string_view text);
 // never more than `limit` + 1, however long the span.
 int64_t instantCount(double from, double to, int64_t step, int64_t limit);
 
+// The first multiple of `step` milliseconds since 1970 strictly after `now`
+// (milliseconds since 1970): with a step of an hour, the next full hour.
+double nextMultiple(double now, int64_t step);
+
 } // namespace cli

@@ -49,12 +49,6 @@ std::optional<Repeat> checkedRepeat(const RepeatOptions& options, bool timeGiven
     return repeat;
 }
 
-double nextMultiple(double now, int64_t every)
-{
-    const double step = double(every);
-    return (std::floor(now / step) + 1.0) * step;
-}
-
 int renderRepeatedly(const Repeat& repeat, const std::string& output,
     const std::function<platform::Image(double)>& draw)
 {

@@ -33,9 +33,6 @@ struct Repeat {
 // without --every, and for --every with an instant of its own (`timeGiven`).
 std::optional<Repeat> checkedRepeat(const RepeatOptions& options, bool timeGiven);
 
-// The first multiple of `every` milliseconds since 1970 strictly after `now`.
-double nextMultiple(double now, int64_t every);
-
 // Runs the loop, drawing each map with `draw(instant)` and writing it to
 // `output`. A command that fails is reported on standard error and the loop
 // goes on; so does a write that fails, but for the first one, which is the

@@ -1,0 +1,106 @@
+#include "platform/ApngWriter.h"
+
+#include "platform/ImageCodec.h"
+#include "support/ApngFrames.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A small picture that differs from frame to frame in every pixel.
+platform::Bitmap frame(int index, platform::PixelFormat format, int w = 7, int h = 5)
+{
+    platform::Bitmap b(w, h, format);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            uint8_t* p = b.pixelAt(x, y);
+            const int alpha = format == platform::PixelFormat::RGBA ? 255 - 20 * x : 255;
+            for (int c = 0; c < 3; ++c)
+                p[c] = uint8_t((x * 31 + y * 17 + index * 53 + c * 7) % (alpha + 1));
+            if (format == platform::PixelFormat::RGBA)
+                p[3] = uint8_t(alpha);
+        }
+    return b;
+}
+
+std::vector<uint8_t> png(const platform::Bitmap& b)
+{
+    return platform::encodePng(b).value();
+}
+
+struct Collected {
+    std::vector<uint8_t> bytes;
+    platform::ApngWriter::Sink sink()
+    {
+        return [this](std::span<const uint8_t> s) {
+            bytes.insert(bytes.end(), s.begin(), s.end());
+            return true;
+        };
+    }
+};
+
+} // namespace
+
+TEST(ApngWriterTest, EachFrameDecodesToThePictureGiven)
+{
+    for (auto format : {platform::PixelFormat::RGB, platform::PixelFormat::RGBA}) {
+        Collected out;
+        platform::ApngWriter writer(out.sink(), 3, 1, 12);
+        for (int i = 0; i < 3; ++i)
+            ASSERT_TRUE(writer.addFrame(png(frame(i, format))));
+        ASSERT_TRUE(writer.finish());
+
+        std::string why;
+        std::optional<testing_support::Apng> apng = testing_support::readApng(out.bytes, why);
+        ASSERT_TRUE(apng) << why;
+        EXPECT_EQ(apng->frameCount, 3u);
+        EXPECT_EQ(apng->plays, 0u); // for ever
+        EXPECT_TRUE(apng->defaultImageIsFirstFrame);
+        ASSERT_EQ(apng->frames.size(), 3u);
+        for (int i = 0; i < 3; ++i) {
+            EXPECT_EQ(apng->delayNumerators[i], 1);
+            EXPECT_EQ(apng->delayDenominators[i], 12);
+            std::optional<platform::Bitmap> decoded = platform::decodePng(apng->frames[i]);
+            ASSERT_TRUE(decoded) << i;
+            const platform::Bitmap want = frame(i, format);
+            ASSERT_EQ(decoded->format(), want.format());
+            EXPECT_EQ(
+                std::vector<uint8_t>(decoded->data(), decoded->data() + want.bytesPerRow() * 5),
+                std::vector<uint8_t>(want.data(), want.data() + want.bytesPerRow() * 5))
+                << "frame " << i;
+        }
+    }
+}
+
+TEST(ApngWriterTest, RefusesFramesUnlikeTheFirstOrBeyondTheCountAndAnEarlyEnd)
+{
+    using platform::PixelFormat;
+    struct {
+        const char* what;
+        std::vector<uint8_t> second;
+    } unlike[] = {
+        {"another size", png(frame(1, PixelFormat::RGB, 8, 5))},
+        {"another colour type", png(frame(1, PixelFormat::RGBA))},
+        {"not a PNG", std::vector<uint8_t>(40, 7)},
+    };
+    for (const auto& c : unlike) {
+        Collected out;
+        platform::ApngWriter writer(out.sink(), 2, 1, 10);
+        ASSERT_TRUE(writer.addFrame(png(frame(0, PixelFormat::RGB))));
+        EXPECT_FALSE(writer.addFrame(c.second)) << c.what;
+        EXPECT_FALSE(writer.finish()) << c.what;
+    }
+
+    Collected out;
+    platform::ApngWriter writer(out.sink(), 1, 1, 10);
+    ASSERT_TRUE(writer.addFrame(png(frame(0, PixelFormat::RGB))));
+    EXPECT_FALSE(writer.addFrame(png(frame(1, PixelFormat::RGB)))) << "more than announced";
+
+    Collected early;
+    platform::ApngWriter halfway(early.sink(), 2, 1, 10);
+    ASSERT_TRUE(halfway.addFrame(png(frame(0, PixelFormat::RGB))));
+    EXPECT_FALSE(halfway.finish()) << "one frame of two";
+
+    platform::ApngWriter failing([](std::span<const uint8_t>) { return false; }, 1, 1, 10);
+    EXPECT_FALSE(failing.addFrame(png(frame(0, PixelFormat::RGB)))) << "the sink failed";
+}
