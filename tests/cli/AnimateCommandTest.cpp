@@ -6,6 +6,7 @@
 #include "platform/ImageCodec.h"
 
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <gtest/gtest.h>
 
@@ -141,5 +142,37 @@ TEST_F(AnimateCommandTest, BadSpansAndValuesExitWithStatusTwoAndWriteNothing)
         expectUsageError(with(arguments), c.named);
         EXPECT_FALSE(fs::exists(dir / "out.png")) << c.named;
         EXPECT_FALSE(fs::exists(dir / "day.gif")) << c.named;
+    }
+}
+
+TEST_F(AnimateCommandTest, AnInterruptedRunLeavesWholeFramesOrNoFileAtAll)
+{
+    // Long enough to be caught in the middle: two months at one minute.
+    auto arguments = [&](const std::string& output) {
+        return with({"animate", "--from", "2024-01-01", "--to", "2024-03-01", "--step", "1m", "-o",
+            output});
+    };
+    auto inDir = [&](const std::string& prefix) {
+        return [&, prefix] {
+            for (const auto& entry : fs::directory_iterator(dir.path)) {
+                if (entry.path().filename().string().rfind(prefix, 0) == 0)
+                    return true;
+            }
+            return false;
+        };
+    };
+    // The file in the making is a temporary beside it.
+    Outcome a = runGloamAndSignal(arguments(dir / "day.png"), inDir(".day.png.tmp-"), SIGINT);
+    EXPECT_EQ(a.status, 128 + SIGINT) << a.err;
+    EXPECT_FALSE(inDir(".day.png")()) << "the temporary is removed";
+    EXPECT_FALSE(fs::exists(dir / "day.png"));
+
+    Outcome f = runGloamAndSignal(
+        arguments(dir / "frames/"), [&] { return fs::exists(dir / "frames/frame-00002.png"); },
+        SIGTERM);
+    EXPECT_EQ(f.status, 128 + SIGTERM) << f.err;
+    for (const auto& entry : fs::directory_iterator(dir / "frames")) {
+        EXPECT_EQ(entry.path().filename().string().rfind("frame-", 0), 0u) << entry.path();
+        EXPECT_TRUE(platform::decodePng(bytesOf(entry.path()))) << entry.path();
     }
 }

@@ -4,6 +4,8 @@
 #include "platform/Files.h"
 #include "platform/Image.h"
 
+#include <csignal>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <sstream>
 
@@ -55,5 +57,17 @@ TEST(RenderLoopTest, OptionsOfTheLoopNeedEveryAndAStep)
         std::vector<std::string> arguments = {"render", "-o", dir / "out.png"};
         arguments.insert(arguments.end(), c.arguments.begin(), c.arguments.end());
         expectUsageError(arguments, c.named);
+    }
+}
+
+TEST(RenderLoopTest, ASignalEndsTheLoopWithStatusZero)
+{
+    TempDir dir;
+    for (int signal : {SIGINT, SIGTERM}) {
+        const std::string output = dir / ("map-" + std::to_string(signal) + ".png");
+        Outcome r = runGloamAndSignal(
+            {"render", "--every", "1d", "--size", "64x32", "-o", output},
+            [&] { return std::filesystem::exists(output); }, signal);
+        EXPECT_EQ(r.status, 0) << signal << ": " << r.err;
     }
 }

@@ -28,6 +28,12 @@ std::string slurp(const std::string& path)
 
 Outcome runGloam(const std::vector<std::string>& arguments, int limitSeconds)
 {
+    return runGloamAndSignal(arguments, nullptr, 0, limitSeconds);
+}
+
+Outcome runGloamAndSignal(const std::vector<std::string>& arguments,
+    const std::function<bool()>& ready, int signal, int limitSeconds)
+{
     // The output goes to files, so that no pipe can fill up and stall the child.
     testing_support::TempDir dir;
     const std::string out = dir / "out", err = dir / "err";
@@ -48,8 +54,22 @@ Outcome runGloam(const std::vector<std::string>& arguments, int limitSeconds)
         // A child that outlives its limit is killed: a test waits, never hangs.
         const int ends = int(::syscall(SYS_pidfd_open, pid, 0));
         pollfd end {ends, POLLIN, 0};
-        if (ends >= 0 && ::poll(&end, 1, limitSeconds * 1000) == 0)
-            ::kill(pid, SIGKILL);
+        // Looked at every 20 ms while the child runs, until it is ready for
+        // the signal.
+        const int step = ready ? 20 : limitSeconds * 1000;
+        bool signalled = !ready;
+        for (int waited = 0; ends >= 0; waited += step) {
+            if (::poll(&end, 1, step) != 0)
+                break;
+            if (waited + step >= limitSeconds * 1000) {
+                ::kill(pid, SIGKILL);
+                break;
+            }
+            if (!signalled && ready()) {
+                ::kill(pid, signal);
+                signalled = true;
+            }
+        }
         if (ends >= 0)
             ::close(ends);
         if (waitpid(pid, &status, 0) == pid && WIFEXITED(status))

@@ -4,6 +4,7 @@
 
 #include "platform/Json.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,11 @@ struct Outcome {
 // A run that outlasts `limitSeconds` is killed, so that a command that
 // should have ended cannot hang the tests; its status is then -1.
 Outcome runGloam(const std::vector<std::string>& arguments, int limitSeconds = 120);
+
+// runGloam, sending the child `signal` once `ready()` (asked every 20 ms
+// while it runs) says it is time.
+Outcome runGloamAndSignal(const std::vector<std::string>& arguments,
+    const std::function<bool()>& ready, int signal, int limitSeconds = 120);
 
 // A bad value: status 2, nothing on standard output, and on standard error
 // a message (one line, where `oneLine`) that holds `named`.
