@@ -391,7 +391,9 @@ namespace cli {
 
 struct RenderJob::State {
     Request request;
-    WidgetResources widget;
+    // Finds its bundle when first asked; after the constructor, only under
+    // the mutex.
+    mutable WidgetResources widget;
     Source lights, sun;
     float level = 0;
     double sunWidth = 0; // of the sun picture, 0 without one
@@ -449,8 +451,8 @@ struct RenderJob::State {
         if (base) {
             picture = base->clone();
         } else {
-            const std::string path = const_cast<WidgetResources&>(widget).worldImage(
-                "world_sm." + std::to_string(month) + ".jpg");
+            const std::string path
+                = widget.worldImage("world_sm." + std::to_string(month) + ".jpg");
             std::optional<platform::Image> decoded = platform::Image::fromFile(path);
             if (!decoded || !decoded->bitmap())
                 throw std::runtime_error("the widget has no readable map for month "

@@ -34,7 +34,7 @@ TEST(CommandLineMessagesTest, EachMistakeNamesTheRemedy)
             {"gloam: unknown command 'rendr'; did you mean 'render'?", "gloam --help"}},
         {{}, {"no command given", "coord, date, moon, render", "gloam --help"}},
         {{"--vresion"}, {"unknown option --vresion; did you mean --version?"}},
-        {{"frobnicate"}, {"unknown command 'frobnicate'; the commands are coord, date,"}},
+        {{"frobnicate"}, {"unknown command 'frobnicate'; the commands are animate, coord, date,"}},
         {{"render", "--tim", "now"},
             {"gloam render: unknown option --tim; did you mean --time?", "'gloam render --help'"}},
         {{"sun", "--obsrever", "1,2"}, {"unknown option --obsrever; did you mean --observer?"}},
