@@ -350,14 +350,14 @@ cli::Command::Registration registration {{
     "Render a time-lapse of the day/night map: an animated PNG or WebP, or a folder of frames",
     [](CLI::App& app) -> std::function<int()> {
         auto o = std::make_shared<AnimateOptions>();
-        app.add_option("--from", o->from, "The first frame's instant, ISO 8601 (required)")
+        app.add_option("--from", o->from, "The first frame's instant, ISO 8601")
             ->type_name("T1")
             ->required();
-        app.add_option("--to", o->to, "The last instant a frame may have, ISO 8601 (required)")
+        app.add_option("--to", o->to, "The last instant a frame may have, ISO 8601")
             ->type_name("T2")
             ->required();
         app.add_option("--step", o->step,
-               "Time between frames: 30s, 10m, 1h, 1d or ISO 8601 such as PT10M, P1D (required)")
+               "Time between frames: 30s, 10m, 1h, 1d or ISO 8601 such as PT10M, P1D")
             ->type_name("D")
             ->required();
         app.add_option("-o,--output", o->output,
@@ -369,7 +369,8 @@ cli::Command::Registration registration {{
                "Lossy WebP at quality 0 to 100 (default: lossless, every pixel kept)")
             ->type_name("Q");
         app.add_flag("--quiet", o->quiet, "No progress line on standard error");
-        std::shared_ptr<cli::RenderOptions> map = cli::addMapOptions(app);
+        std::shared_ptr<cli::RenderOptions> map = cli::newRenderOptions();
+        cli::addMapOptions(app, *map);
         app.footer(
             "Every option of gloam render shapes the frames as it shapes a single map.\n"
             "Examples:\n"

@@ -533,9 +533,14 @@ void savePicture(const platform::Image& picture, const std::string& output)
     saveOrThrow(picture, output);
 }
 
-std::shared_ptr<RenderOptions> addMapOptions(CLI::App& app)
+std::shared_ptr<RenderOptions> newRenderOptions()
 {
-    auto o = std::make_shared<RenderOptions>();
+    return std::make_shared<RenderOptions>();
+}
+
+void addMapOptions(CLI::App& app, RenderOptions& options)
+{
+    RenderOptions* o = &options;
     app.add_option("--widget", o->widget,
            "Widget whose pictures and shadow level are the defaults (default: the built "
            "widget, else the installed one)")
@@ -585,7 +590,6 @@ std::shared_ptr<RenderOptions> addMapOptions(CLI::App& app)
            "Diameter of the Moon's disc in pixels, 1 to 1024 (default: the sun picture's "
            "width)")
         ->type_name("PX");
-    return o;
 }
 
 } // namespace cli
@@ -610,10 +614,11 @@ cli::Command::Registration registration {{
     "render",
     "Render the day/night map of an instant to a PNG file",
     [](CLI::App& app) -> std::function<int()> {
-        std::shared_ptr<RenderOptions> o = cli::addMapOptions(app);
+        std::shared_ptr<RenderOptions> o = cli::newRenderOptions();
         app.add_option("-o,--output", o->output, "The PNG file to write (required)")
             ->type_name("FILE");
         app.add_option("--time", o->time, cli::kTimeOptionHelp)->type_name("T");
+        cli::addMapOptions(app, *o);
         auto repeat = std::make_shared<cli::RepeatOptions>();
         cli::addRepeatOptions(app, *repeat);
         app.footer(

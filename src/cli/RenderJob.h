@@ -16,9 +16,11 @@ namespace cli {
 // What the command line says about the map, as text; read by RenderJob.
 struct RenderOptions;
 
+// Empty options, for a command line to fill.
+std::shared_ptr<RenderOptions> newRenderOptions();
 // Adds every option of `gloam render` that shapes the map (all but --time and
-// -o) to `app`; their values land in the object returned.
-std::shared_ptr<RenderOptions> addMapOptions(CLI::App& app);
+// -o) to `app`, bound to `options`.
+void addMapOptions(CLI::App& app, RenderOptions& options);
 
 class RenderJob {
 public:
