@@ -129,8 +129,8 @@ Request checked(const RenderOptions& o)
     }
     r.moon = o.moon;
     if (o.markerSize)
-        r.markerSize = cli::wholeInRange(
-            "--marker-size", *o.markerSize, "a marker size in pixels", 1, 1024);
+        r.markerSize
+            = cli::wholeInRange("--marker-size", *o.markerSize, "a marker size in pixels", 1, 1024);
     r.output = o.output;
     return r;
 }
