@@ -70,23 +70,38 @@ protected:
 
 TEST_F(AnimateCommandTest, AnApngsFramesAreTheSingleRendersOfTheirInstants)
 {
-    // 7 hours at 3: frames at 0, 3 and 6 hours, the last before the end.
-    Outcome a = runGloam(with({"animate", "--from", "2024-03-20T00:00Z", "--to",
-        "2024-03-20T07:00Z", "--step", "3h", "--fps", "4", "-o", dir / "day.png"}));
-    ASSERT_EQ(a.status, 0) << a.err;
-    EXPECT_EQ(a.err, "") << "no progress line off a terminal";
+    // Render's options reach every frame: the projection, the terminator's
+    // style and the Moon as well as those every run here is given.
+    const std::vector<std::string> looks[]
+        = {{}, {"--projection", "miller", "--terminator", "bands", "--moon"}};
+    for (const auto& look : looks) {
+        auto withLook = [&](std::vector<std::string> arguments) {
+            arguments.insert(arguments.end(), look.begin(), look.end());
+            return with(arguments);
+        };
+        // 7 hours at 3: frames at 0, 3 and 6 hours, the last before the end.
+        Outcome a = runGloam(withLook({"animate", "--from", "2024-03-20T00:00Z", "--to",
+            "2024-03-20T07:00Z", "--step", "3h", "--fps", "4", "-o", dir / "day.png"}));
+        ASSERT_EQ(a.status, 0) << a.err;
+        EXPECT_EQ(a.err, "") << "no progress line off a terminal";
 
-    std::string why;
-    std::optional<testing_support::Apng> apng
-        = testing_support::readApng(bytesOf(dir / "day.png"), why);
-    ASSERT_TRUE(apng) << why;
-    ASSERT_EQ(apng->frames.size(), 3u);
-    EXPECT_EQ(apng->frameCount, 3u);
-    EXPECT_EQ(apng->delayDenominators[0], 4);
-    const char* instants[] = {"2024-03-20T00:00Z", "2024-03-20T03:00Z", "2024-03-20T06:00Z"};
-    for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(pixelsOf(apng->frames[i]), pixelsOf(single(instants[i]))) << instants[i];
-    EXPECT_NE(pixelsOf(apng->frames[0]), pixelsOf(apng->frames[1])) << "the night moved";
+        std::string why;
+        std::optional<testing_support::Apng> apng
+            = testing_support::readApng(bytesOf(dir / "day.png"), why);
+        ASSERT_TRUE(apng) << why;
+        ASSERT_EQ(apng->frames.size(), 3u);
+        EXPECT_EQ(apng->frameCount, 3u);
+        EXPECT_EQ(apng->delayDenominators[0], 4);
+        const char* instants[] = {"2024-03-20T00:00Z", "2024-03-20T03:00Z", "2024-03-20T06:00Z"};
+        for (int i = 0; i < 3; ++i) {
+            Outcome r
+                = runGloam(withLook({"render", "--time", instants[i], "-o", dir / "one.png"}));
+            ASSERT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(pixelsOf(apng->frames[i]), pixelsOf(bytesOf(dir / "one.png")))
+                << instants[i] << " " << look.size();
+        }
+        EXPECT_NE(pixelsOf(apng->frames[0]), pixelsOf(apng->frames[1])) << "the night moved";
+    }
 }
 
 TEST_F(AnimateCommandTest, FramesInAFolderAreNumberedSingleRenders)
