@@ -41,13 +41,20 @@ struct AnimateOptions {
     bool quiet = false;
 };
 
+// A frame on its way to the file: encoded already, or the picture itself for
+// an encoder that must see the frames in order.
+struct Frame {
+    std::vector<uint8_t> bytes;
+    platform::Image picture;
+};
+
 // Where the frames go. encode() runs on the drawing threads, add() on one
 // thread in frame order.
 class FrameSink {
 public:
     virtual ~FrameSink() = default;
-    virtual std::vector<uint8_t> encode(const platform::Image& frame) const = 0;
-    virtual void add(std::vector<uint8_t> encoded) = 0;
+    virtual Frame encode(platform::Image picture) const = 0;
+    virtual void add(Frame frame) = 0;
     virtual void finish() = 0;
 };
 
@@ -69,16 +76,13 @@ public:
         , digits_(std::max<int>(5, int(std::to_string(count).size())))
     {
     }
-    std::vector<uint8_t> encode(const platform::Image& frame) const override
-    {
-        return pngOf(frame);
-    }
-    void add(std::vector<uint8_t> png) override
+    Frame encode(platform::Image picture) const override { return {pngOf(picture), {}}; }
+    void add(Frame frame) override
     {
         char name[32];
         std::snprintf(name, sizeof name, "frame-%0*lld.png", digits_, (long long)++written_);
         const std::string path = platform::joinPath(folder_, name);
-        if (!platform::writeFileAtomically(path, png))
+        if (!platform::writeFileAtomically(path, frame.bytes))
             throw std::runtime_error("cannot write " + path);
     }
     void finish() override { }
@@ -101,13 +105,10 @@ public:
         if (!file_)
             throw std::runtime_error("cannot write " + path + ": " + whyNotWritable(path));
     }
-    std::vector<uint8_t> encode(const platform::Image& frame) const override
+    Frame encode(platform::Image picture) const override { return {pngOf(picture), {}}; }
+    void add(Frame frame) override
     {
-        return pngOf(frame);
-    }
-    void add(std::vector<uint8_t> png) override
-    {
-        if (!writer_.addFrame(png))
+        if (!writer_.addFrame(frame.bytes))
             throw std::runtime_error("cannot write " + path_
                 + ": a frame differs from the first in size or kind, or the disk is full");
     }
@@ -139,28 +140,17 @@ public:
         , quality_(quality)
     {
     }
-    // The pixels are handed over as they are; the encoder does the work.
-    std::vector<uint8_t> encode(const platform::Image& frame) const override
+    // The picture goes over as it is; the encoder does the work.
+    Frame encode(platform::Image picture) const override { return {{}, std::move(picture)}; }
+    void add(Frame frame) override
     {
-        const platform::Bitmap* b = frame.bitmap();
-        if (!b)
-            throw std::runtime_error("a frame has no pixels");
-        std::vector<uint8_t> bytes(12 + b->bytesPerRow() * size_t(b->height()));
-        const int32_t head[3] = {b->width(), b->height(), b->hasAlpha() ? 4 : 3};
-        std::memcpy(bytes.data(), head, sizeof head);
-        std::memcpy(bytes.data() + 12, b->data(), bytes.size() - 12);
-        return bytes;
-    }
-    void add(std::vector<uint8_t> bytes) override
-    {
-        int32_t head[3];
-        std::memcpy(head, bytes.data(), sizeof head);
-        platform::Bitmap frame(head[0], head[1],
-            head[2] == 4 ? platform::PixelFormat::RGBA : platform::PixelFormat::RGB);
-        std::memcpy(frame.data(), bytes.data() + 12, bytes.size() - 12);
+        const platform::Bitmap* pixels = frame.picture.bitmap();
+        if (!pixels)
+            throw std::runtime_error("cannot write " + path_ + ": a frame has no pixels");
         if (!animation_)
-            animation_.emplace(head[0], head[1], int(std::lround(1000.0 / fps_)), quality_);
-        if (!animation_->addFrame(frame))
+            animation_.emplace(
+                pixels->width(), pixels->height(), int(std::lround(1000.0 / fps_)), quality_);
+        if (!animation_->addFrame(*pixels))
             throw std::runtime_error(
                 "cannot write " + path_ + ": the WebP encoder refused a frame (a different size?)");
     }
@@ -268,7 +258,7 @@ int animate(const AnimateOptions& o, const cli::RenderOptions& mapOptions)
     const int64_t window = int64_t(threads) * 2;
     std::mutex mutex;
     std::condition_variable changed;
-    std::vector<std::optional<std::vector<uint8_t>>> slots {size_t(window)};
+    std::vector<std::optional<Frame>> slots {size_t(window)};
     int64_t claimed = 0, written = 0;
     std::exception_ptr failure;
 
@@ -286,8 +276,7 @@ int animate(const AnimateOptions& o, const cli::RenderOptions& mapOptions)
                 index = claimed++;
             }
             try {
-                std::vector<uint8_t> encoded
-                    = sink->encode(job.draw(from + double(index) * double(step)));
+                Frame encoded = sink->encode(job.draw(from + double(index) * double(step)));
                 std::lock_guard<std::mutex> lock(mutex);
                 slots[size_t(index % window)] = std::move(encoded);
             } catch (...) {
@@ -305,7 +294,7 @@ int animate(const AnimateOptions& o, const cli::RenderOptions& mapOptions)
     Progress progress(count, !o.quiet && ::isatty(STDERR_FILENO));
     try {
         while (written < count) {
-            std::vector<uint8_t> next;
+            Frame next;
             {
                 std::unique_lock<std::mutex> lock(mutex);
                 auto& slot = slots[size_t(written % window)];
