@@ -329,8 +329,8 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base,
             // map's size.
             const bool fits = lp.width() == w && lp.height() == h;
             stretchLights = !fits && !moved;
-            lightsFitted = fits || !moved ? lightsPicture->clone()
-                                          : cli::stretched(*lightsPicture, w, h);
+            lightsFitted
+                = fits || !moved ? lightsPicture->clone() : cli::stretched(*lightsPicture, w, h);
         }
         if (moved) {
             base = renderer.centerImage(std::move(base), center);
