@@ -336,9 +336,8 @@ void UMBCompositeBuilder::drawLayer(platform::Bitmap& out, const platform::Bitma
 }
 
 void UMBCompositeBuilder::drawSun(
-    platform::Bitmap& out, const platform::Image& sun, platform::Point at)
+    platform::Bitmap& out, const platform::Image& sun, platform::Point at, platform::Size size)
 {
-    const platform::Size size = sun.size();
     if (!(size.width > 0) || !(size.height > 0))
         return;
     // The sun picture drawn, as its layer draws it, into a small transparent
@@ -413,8 +412,22 @@ std::optional<platform::Bitmap> UMBCompositeBuilder::compose(const platform::Ima
         drawLayer(*out, *lightsLayer->bitmap());
     if (settings.sunPicture) {
         std::optional<platform::Image> sun = platform::Image::fromFile(*settings.sunPicture);
-        if (sun && sun->bitmap())
-            drawSun(*out, *sun, settings.sunAt);
+        if (sun && sun->bitmap()) {
+            platform::Size size = sun->size();
+            const double longer = std::max(size.width, size.height);
+            if (settings.markerSize && longer > 0)
+                size = {size.width * *settings.markerSize / longer,
+                    size.height * *settings.markerSize / longer};
+            // On a cylindrical map a sun across a side edge shows at both.
+            const double left = settings.sunAt.x - size.width * 0.5;
+            drawSun(*out, *sun, settings.sunAt, size);
+            if (settings.wrapWidth > 0 && left < 0)
+                drawSun(
+                    *out, *sun, {settings.sunAt.x + settings.wrapWidth, settings.sunAt.y}, size);
+            if (settings.wrapWidth > 0 && left + size.width > settings.wrapWidth)
+                drawSun(
+                    *out, *sun, {settings.sunAt.x - settings.wrapWidth, settings.sunAt.y}, size);
+        }
     }
     return out;
 }

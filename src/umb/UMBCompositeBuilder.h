@@ -54,6 +54,8 @@ public:
         bool stretchLights = false; // lightsInMemory is to be stretched over the map
         std::optional<std::string> sunPicture;
         platform::Point sunAt; // where the sun picture is centred, pixels
+        std::optional<double> markerSize; // the sun's longer side, or its own size
+        double wrapWidth = 0; // a cylindrical map's width, where markers wrap; else 0
     };
 
     // The composite of `base` for the renderer's settings, or none when the
@@ -107,6 +109,9 @@ private:
         settings.blurdepth = renderer.blurdepth();
         settings.sunPicture = renderer.sunimgpath();
         settings.sunAt = renderer.geographicToPhysical(float(subsolar.x), float(subsolar.y));
+        settings.markerSize = renderer.markerSize();
+        if constexpr (Renderer::kCylindrical)
+            settings.wrapWidth = settings.width;
         // The lights picture is decoded on a second core meanwhile.
         std::future<std::optional<platform::Image>> lightsPicture = startLoading(settings);
         settings.style = renderer.terminatorStyle();
@@ -139,7 +144,8 @@ private:
     void drawStretchedLights(platform::Bitmap& out, const platform::Image& lights);
     // A whole layer of the map's size over the composite.
     static void drawLayer(platform::Bitmap& out, const platform::Bitmap& layer);
-    void drawSun(platform::Bitmap& out, const platform::Image& sun, platform::Point at);
+    void drawSun(
+        platform::Bitmap& out, const platform::Image& sun, platform::Point at, platform::Size size);
 
     UMBNightMask mask_;
     std::optional<UMBTwilight> twilight_; // in place of the mask for Bands and Smooth

@@ -24,6 +24,7 @@ double sinDegrees(double degrees)
 UMBTwilight::UMBTwilight(UMBTerminatorStyle style, platform::Point subsolar, uint8_t shade)
     : style_(style)
     , shadeLevel_(shade)
+    , subsolar_(subsolar)
     , subsolarLon_(subsolar.x)
     , sinDelta_(std::sin(subsolar.y * kDegreesToRadians))
     , cosDelta_(std::cos(subsolar.y * kDegreesToRadians))
@@ -123,6 +124,20 @@ void UMBTwilight::fill()
         }
         rowLights_[size_t(y)] = any;
     }
+}
+
+void UMBTwilight::fillRow(int y)
+{
+    uint8_t* shade = shade_.data() + size_t(y) * size_t(width_);
+    uint8_t* lights = lights_.data() + size_t(y) * size_t(width_);
+    uint8_t any = 0;
+    for (int x = 0; x < width_; ++x) {
+        const double s = sines_[size_t(x)];
+        shade[x] = shadeFor(s);
+        lights[x] = lightsFor(s);
+        any |= lights[x];
+    }
+    rowLights_[size_t(y)] = any;
 }
 
 } // namespace umb
