@@ -1,8 +1,10 @@
-// gloam render: the day/night map of any instant as a PNG file, for
-// wallpapers and scripts: the widget's pictures or the caller's, either
-// projection, any size, any centre, with a graticule on request.
+// gloam render: the day/night map of any instant as a PNG, JPEG or WebP file,
+// for wallpapers and scripts: the widget's pictures or the caller's, five
+// projections from the flat map to the globe, any size, any centre, with a
+// graticule on request.
 #include "cli/Command.h"
 #include "cli/OptionValues.h"
+#include "cli/RenderOutput.h"
 #include "cli/RenderPictures.h"
 #include "cli/TimeArg.h"
 #include "cli/WidgetLocation.h"
@@ -12,10 +14,13 @@
 #include "platform/Canvas.h"
 #include "platform/Files.h"
 #include "platform/PropertyList.h"
+#include "umb/UMBAzimuthalEquidistant.h"
 #include "umb/UMBEquirectangular.h"
 #include "umb/UMBImageOps.h"
 #include "umb/UMBMillerCylindrical.h"
+#include "umb/UMBMollweide.h"
 #include "umb/UMBMoon.h"
+#include "umb/UMBOrthographic.h"
 #include "umb/UMBPhaseDisc.h"
 #include "umb/UMBSun.h"
 #include "umb/UMBTwilight.h"
@@ -27,6 +32,7 @@
 #include <limits>
 #include <memory>
 #include <new>
+#include <numbers>
 #include <optional>
 #include <unistd.h>
 
@@ -40,11 +46,15 @@ constexpr double kMillerShape = 734.0 / 1000.0;
 constexpr float kLevelWithoutConfiguration = 0.75f;
 // The Moon's disc when there is no sun picture to take its size from.
 constexpr double kMarkerWithoutSun = 32.0;
+// The sun picture's size is given for a map of this many rows.
+constexpr double kMarkerRows = 512.0;
+
+enum class Projection { Equirectangular, Miller, Orthographic, Azimuthal, Mollweide };
 
 struct RenderOptions {
     std::string time = "now";
     std::optional<std::string> widget, projection, size, shadow, center, grid, base, lights, sun,
-        blur, terminator, markerSize;
+        blur, terminator, markerSize, background, gridColor, lightsPoints, quality;
     bool moon = false;
     std::string output;
 };
@@ -52,7 +62,7 @@ struct RenderOptions {
 // Everything the command line asks for, checked, before anything is drawn.
 struct Request {
     double millis = 0;
-    bool miller = false;
+    Projection projection = Projection::Equirectangular;
     std::optional<std::pair<int, int>> size;
     std::optional<float> shadow;
     std::optional<platform::Point> center;
@@ -60,20 +70,35 @@ struct Request {
     int blur = 6;
     umb::UMBTerminatorStyle terminator = umb::UMBTerminatorStyle::Blur;
     bool moon = false;
+    std::optional<std::array<uint8_t, 3>> background;
+    std::optional<std::array<uint8_t, 4>> gridColor;
     std::optional<int> markerSize;
+    std::optional<int> quality;
     std::string output;
+    cli::OutputFormat format = cli::OutputFormat::Png;
 };
+
+bool cylindrical(Projection p)
+{
+    return p == Projection::Equirectangular || p == Projection::Miller;
+}
 
 Request checked(const RenderOptions& o)
 {
     Request r;
     r.millis = cli::instantFromOption("--time", o.time);
     if (o.projection) {
-        if (*o.projection == "miller")
-            r.miller = true;
-        else if (*o.projection != "equirectangular")
+        const std::pair<const char*, Projection> names[]
+            = {{"equirectangular", Projection::Equirectangular}, {"miller", Projection::Miller},
+                {"orthographic", Projection::Orthographic}, {"azimuthal", Projection::Azimuthal},
+                {"mollweide", Projection::Mollweide}};
+        auto named = std::find_if(std::begin(names), std::end(names),
+            [&](const auto& n) { return *o.projection == n.first; });
+        if (named == std::end(names))
             throw cli::UsageError("--projection: '" + *o.projection
-                + "' is not a projection; give equirectangular or miller");
+                + "' is not a projection; give equirectangular, miller, orthographic, azimuthal "
+                  "or mollweide");
+        r.projection = named->second;
     }
     if (o.size) {
         std::string text = *o.size;
@@ -97,6 +122,15 @@ Request checked(const RenderOptions& o)
         r.center
             = platform::Point {cli::numberInRange("--center", parts[0], "a longitude", -180, 180),
                 cli::numberInRange("--center", parts[1], "a latitude", -90, 90)};
+        // A flat map's rows cannot be moved north or south without wrapping
+        // the poles round; the azimuthal maps centre on any latitude.
+        if (r.center->y != 0 && cylindrical(r.projection))
+            throw cli::UsageError("--center: a latitude other than 0 would wrap the map's rows; "
+                                  "use --projection orthographic or azimuthal to centre on "
+                + parts[1]);
+        if (r.center->y != 0 && r.projection == Projection::Mollweide)
+            throw cli::UsageError("--center: mollweide keeps the equator across its middle; "
+                                  "give latitude 0, or use --projection orthographic or azimuthal");
     }
     if (o.grid) {
         auto parts = cli::splitValues("--grid", *o.grid, ',', 2, "A,B, such as 30,30");
@@ -115,12 +149,25 @@ Request checked(const RenderOptions& o)
                 + "' is not a terminator style; give blur, bands or smooth");
     }
     r.moon = o.moon;
+    if (o.background) {
+        auto c = cli::hexColour("--background", *o.background, false);
+        r.background = {c[0], c[1], c[2]};
+    }
+    if (o.gridColor)
+        r.gridColor = cli::hexColour("--grid-color", *o.gridColor, true);
     if (o.markerSize)
-        r.markerSize = cli::wholeInRange(
-            "--marker-size", *o.markerSize, "a marker size in pixels", 1, 1024);
+        r.markerSize
+            = cli::wholeInRange("--marker-size", *o.markerSize, "a marker size in pixels", 1, 1024);
     if (o.output.empty())
-        throw cli::UsageError("-o: give the PNG file to write, such as -o map.png");
+        throw cli::UsageError("-o: give the picture file to write, such as -o map.png");
     r.output = o.output;
+    r.format = cli::outputFormat(o.output);
+    if (o.quality) {
+        r.quality = cli::wholeInRange("--quality", *o.quality, "a quality", 1, 100);
+        if (r.format == cli::OutputFormat::Png || r.format == cli::OutputFormat::StandardOutput)
+            throw cli::UsageError(
+                "--quality: a PNG is lossless; give --quality with a .jpg or .webp output");
+    }
     return r;
 }
 
@@ -139,11 +186,6 @@ void requireFile(const std::string& option, const std::string& path)
         throw cli::UsageError(option + ": " + path + " is not a file");
     if (::access(path.c_str(), R_OK) != 0)
         throw cli::UsageError(option + ": " + path + " cannot be read");
-}
-
-bool endsWithPng(const std::string& path)
-{
-    return path.size() >= 4 && path.compare(path.size() - 4, 4, ".png") == 0;
 }
 
 platform::Image pictureOrThrow(const std::string& option, const std::string& path)
@@ -213,19 +255,12 @@ void drawGrid(platform::Image& composite, const platform::Image& grid)
     canvas.end();
 }
 
-void saveOrThrow(const platform::Image& composite, const std::string& output)
-{
-    if (umb::UMBImageOps::saveImage(composite, output))
-        return;
-    std::error_code error;
-    fs::path folder = fs::path(output).parent_path();
-    if (folder.empty())
-        folder = ".";
-    std::string why = !fs::is_directory(folder, error) ? "its folder does not exist"
-        : fs::is_directory(output, error)              ? "it is a folder"
-                                                       : "the folder or the file is not writable";
-    throw std::runtime_error("cannot write " + output + ": " + why);
-}
+// The city lights: a picture (RGBA lights, or an opaque night map that is
+// then the whole night side), a lights-point file, or none.
+struct Lights {
+    std::optional<platform::Image> picture;
+    std::optional<std::string> points;
+};
 
 // Where the Moon is drawn and how: its place, its phase, its size.
 struct MoonMarker {
@@ -269,46 +304,68 @@ void drawMoon(const Renderer& renderer, platform::Image& composite, const MoonMa
         direction.x -= w;
     else if (direction.x < -w / 2)
         direction.x += w;
+    if (!std::isfinite(at.x) || !std::isfinite(at.y))
+        return; // on the far side of the globe
     umb::UMBPhaseDisc::draw(*pixels, at, moon.diameter, direction, moon.illuminated);
+    // On a flat map a disc across a side edge shows at both, as the sun does.
+    for (double shift : renderer.markerCopies(at.x - moon.diameter / 2, moon.diameter))
+        if (shift != 0)
+            umb::UMBPhaseDisc::draw(
+                *pixels, {at.x + shift, at.y}, moon.diameter, direction, moon.illuminated);
 }
 
 template<class Renderer>
 platform::Image drawMap(Renderer& renderer, const Request& request, platform::Image base,
-    const Source& lights, const Source& sun, float level, platform::Point subsolar,
-    const std::optional<MoonMarker>& moon)
+    Lights lights, const Source& sun, float level, platform::Point subsolar,
+    const std::optional<MoonMarker>& moon, std::optional<double> markerSize)
 {
     const int w = int(renderer.mapwidth()), h = int(renderer.mapheight());
     renderer.setAlpha(level);
     renderer.setBlurdepth(request.blur);
     renderer.setTerminatorStyle(request.terminator);
     renderer.setSunimgpath(sun.path);
+    renderer.setMarkerSize(markerSize);
+    if (request.gridColor) {
+        const auto& c = *request.gridColor;
+        renderer.setGridColor(
+            platform::Color::deviceRGB(c[0] / 255.0, c[1] / 255.0, c[2] / 255.0, c[3] / 255.0));
+    }
 
-    const bool lightsPicture = lights.path && endsWithPng(*lights.path);
     const platform::Point center = request.center.value_or(platform::Point {});
     const bool moved = center.x != 0.0 || center.y != 0.0;
     std::optional<platform::Image> lightsFitted;
     bool stretchLights = false;
 
-    if constexpr (std::is_same_v<Renderer, umb::UMBMillerCylindrical>) {
+    if constexpr (!Renderer::kCylindrical) {
+        // The pictures are equirectangular: each pixel of the globe takes the
+        // colour of the place the projection puts there, a row at a time.
+        renderer.setMaporigin(center);
+        auto rows = [&renderer](int y, double* lon, double* lat) {
+            renderer.geographicRow(y, 0.5f, 0.5f, lon, lat);
+        };
+        // Mollweide shows the world across its width; the globes show it
+        // largest at their centre, a radian to half the disc.
+        const int detail = std::is_same_v<Renderer, umb::UMBMollweide>
+            ? w
+            : int(std::lround(std::numbers::pi * std::min(w, h)));
+        base = cli::reprojectedRows(base, w, h, rows, detail);
+        if (lights.picture)
+            lightsFitted = cli::reprojectedRows(*lights.picture, w, h, rows, detail);
+    } else if constexpr (std::is_same_v<Renderer, umb::UMBMillerCylindrical>) {
         // The bundled pictures are equirectangular: each Miller pixel takes
-        // the colour of the place the renderer puts there. With the centre
-        // set first, the pictures follow the same conversion as every layer,
-        // on every row (re-centring by whole rows would not: Miller's rows
-        // are not evenly spaced in latitude).
+        // the colour of the place the renderer puts there.
         renderer.setMaporigin(center);
         auto geographicOf
             = [&renderer](float x, float y) { return renderer.physicalToGeographic(x, y); };
         base = cli::reprojected(base, w, h, geographicOf);
-        if (lightsPicture)
-            lightsFitted
-                = cli::reprojected(pictureOrThrow("--lights", *lights.path), w, h, geographicOf);
+        if (lights.picture)
+            lightsFitted = cli::reprojected(*lights.picture, w, h, geographicOf);
     } else {
         const platform::Bitmap& pixels = *base.bitmap();
         if (moved && (pixels.width() != w || pixels.height() != h))
             base = cli::stretched(base, w, h);
-        if (lightsPicture) {
-            platform::Image picture = pictureOrThrow("--lights", *lights.path);
-            const platform::Bitmap& lp = *picture.bitmap();
+        if (lights.picture) {
+            const platform::Bitmap& lp = *lights.picture->bitmap();
             // The lights are read pixel for pixel on the map's grid, so they
             // are scaled to it and stay on their cities. Already decoded, they
             // go to the renderer as they are even when they fit; unmoved, the
@@ -316,7 +373,8 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
             // of the map's size.
             const bool fits = lp.width() == w && lp.height() == h;
             stretchLights = !fits && !moved;
-            lightsFitted = fits || !moved ? std::move(picture) : cli::stretched(picture, w, h);
+            lightsFitted = fits || !moved ? std::move(*lights.picture)
+                                          : cli::stretched(*lights.picture, w, h);
         }
         if (moved) {
             base = renderer.centerImage(std::move(base), center);
@@ -330,7 +388,7 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
 
     // A fitted lights picture is handed to the renderer as it is: written
     // out and read back it would cost more than drawing the whole map.
-    renderer.setLightsimgpath(lights.path);
+    renderer.setLightsimgpath(lights.points);
     if (lightsFitted)
         renderer.setLightsPicture(
             std::make_shared<const platform::Image>(std::move(*lightsFitted)), stretchLights);
@@ -343,6 +401,17 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
     return composite;
 }
 
+// A lights-point file: whole 12-byte records (colour, longitude, latitude).
+void requireLightsPoints(const std::string& path)
+{
+    requireFile("--lights-points", path);
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    if (error || size % 12 != 0)
+        throw cli::UsageError("--lights-points: " + path + " is " + std::to_string(size)
+            + " bytes, not whole 12-byte records (colour, longitude, latitude)");
+}
+
 int render(const RenderOptions& options)
 {
     const Request request = checked(options);
@@ -353,22 +422,31 @@ int render(const RenderOptions& options)
     WidgetResources widget(options.widget);
 
     // The sources: what the command line names, else the widget's own.
-    auto source
-        = [&](const std::optional<std::string>& given, const char* option, const char* bundled) {
-              Source s;
-              if (given && *given == "none")
-                  return s;
-              s.given = given.has_value();
-              s.path = given ? *given : widget.worldImage(bundled);
-              if (s.given) {
-                  requireFile(option, *s.path);
-                  if (endsWithPng(*s.path) || std::string(option) == "--sun")
-                      pictureOrThrow(option, *s.path);
-              }
-              return s;
-          };
-    const Source lights = source(options.lights, "--lights", "earth_lights_sm.png");
-    const Source sun = source(options.sun, "--sun", "sun.png");
+    Source sun;
+    if (!options.sun || *options.sun != "none") {
+        sun.given = options.sun.has_value();
+        sun.path = options.sun ? *options.sun : widget.worldImage("sun.png");
+        if (sun.given)
+            pictureOrThrow("--sun", *sun.path);
+    }
+    Lights lights;
+    if (options.lightsPoints) {
+        requireLightsPoints(*options.lightsPoints);
+        if (options.lights && *options.lights != "none")
+            throw cli::UsageError(
+                "--lights-points: give either --lights (a picture) or --lights-points, not both");
+        lights.points = *options.lightsPoints;
+    } else if (options.lights && *options.lights != "none") {
+        // Told by its content, whatever its name.
+        requireFile("--lights", *options.lights);
+        std::optional<platform::Image> picture = platform::Image::fromFile(*options.lights);
+        if (!picture || !picture->bitmap())
+            throw cli::UsageError("--lights: " + *options.lights
+                + " is not a JPEG or PNG picture; give a lights-point file with --lights-points");
+        lights.picture = std::move(*picture);
+    } else if (!options.lights) {
+        lights.picture = platform::Image::fromFile(widget.worldImage("earth_lights_sm.png"));
+    }
 
     platform::Image base;
     if (options.base) {
@@ -384,8 +462,30 @@ int render(const RenderOptions& options)
     }
     const float level = request.shadow ? *request.shadow : widget.shadowLevel();
 
-    // The Moon at the same instant, as large as the sun picture unless the
-    // command line says otherwise.
+    const platform::Bitmap& pixels = *base.bitmap();
+    int w = pixels.width(), h = pixels.height();
+    if (request.size) {
+        w = request.size->first;
+        h = request.size->second;
+    } else if (request.projection == Projection::Miller) {
+        h = std::max(1, int(std::lround(w * kMillerShape)));
+    } else if (request.projection == Projection::Orthographic
+        || request.projection == Projection::Azimuthal) {
+        w = h; // a square as high as the base map
+    }
+
+    // The sun is drawn at the bundled picture's size for a map of 512 rows,
+    // scaled with the map's height, unless the command line says otherwise.
+    std::optional<double> markerSize;
+    if (request.markerSize) {
+        markerSize = *request.markerSize;
+    } else if (std::optional<platform::Image> bundled
+        = platform::Image::fromFile(widget.worldImage("sun.png"))) {
+        const platform::Size s = bundled->size();
+        markerSize = std::max(1.0, std::round(std::max(s.width, s.height) * h / kMarkerRows));
+    }
+
+    // The Moon at the same instant, at the sun's marker size.
     std::optional<MoonMarker> moon;
     if (request.moon) {
         const umb::UMBMoon theMoon(date.JD(), {0, 0});
@@ -394,48 +494,55 @@ int render(const RenderOptions& options)
         marker.illuminated = theMoon.getIlluminated();
         std::optional<platform::Image> sunPicture
             = sun.path ? platform::Image::fromFile(*sun.path) : std::nullopt;
-        marker.diameter = request.markerSize ? double(*request.markerSize)
+        marker.diameter = markerSize                     ? *markerSize
             : sunPicture && sunPicture->size().width > 0 ? sunPicture->size().width
-                                                          : kMarkerWithoutSun;
+                                                         : kMarkerWithoutSun;
         moon = marker;
     }
 
-    const platform::Bitmap& pixels = *base.bitmap();
-    int w = pixels.width(), h = pixels.height();
-    if (request.size) {
-        w = request.size->first;
-        h = request.size->second;
-    } else if (request.miller) {
-        h = std::max(1, int(std::lround(w * kMillerShape)));
-    }
-
     platform::Image composite;
+    auto draw = [&](auto renderer) {
+        composite = drawMap(renderer, request, std::move(base), std::move(lights), sun, level,
+            subsolar, moon, markerSize);
+    };
     try {
-        if (request.miller) {
-            umb::UMBMillerCylindrical renderer {float(w), float(h)};
-            composite
-                = drawMap(renderer, request, std::move(base), lights, sun, level, subsolar, moon);
-        } else {
-            umb::UMBEquirectangular renderer {float(w), float(h)};
-            composite
-                = drawMap(renderer, request, std::move(base), lights, sun, level, subsolar, moon);
+        switch (request.projection) {
+        case Projection::Equirectangular:
+            draw(umb::UMBEquirectangular {float(w), float(h)});
+            break;
+        case Projection::Miller:
+            draw(umb::UMBMillerCylindrical {float(w), float(h)});
+            break;
+        case Projection::Orthographic:
+            draw(umb::UMBOrthographic {float(w), float(h)});
+            break;
+        case Projection::Azimuthal:
+            draw(umb::UMBAzimuthalEquidistant {float(w), float(h)});
+            break;
+        case Projection::Mollweide:
+            draw(umb::UMBMollweide {float(w), float(h)});
+            break;
         }
+        if (request.background)
+            composite = cli::overBackground(composite, *request.background);
     } catch (const std::bad_alloc&) {
         // A few pictures of the map's size are held at once; the largest
         // sizes allowed need several gigabytes.
         throw std::runtime_error("not enough memory for a " + std::to_string(w) + "x"
             + std::to_string(h) + " map; try a smaller --size");
     }
-    saveOrThrow(composite, request.output);
+    cli::writeOutput(composite, request.output, request.format, request.quality);
     return cli::kExitOk;
 }
 
 cli::Command::Registration registration {{
     "render",
-    "Render the day/night map of an instant to a PNG file",
+    "Render the day/night map of an instant to a PNG, JPEG or WebP file",
     [](CLI::App& app) -> std::function<int()> {
         auto o = std::make_shared<RenderOptions>();
-        app.add_option("-o,--output", o->output, "The PNG file to write (required)")
+        app.add_option("-o,--output", o->output,
+               "The picture to write (required): .png, .jpg, .jpeg or .webp by its name, or - "
+               "for PNG on standard output")
             ->type_name("FILE");
         app.add_option("--time", o->time, cli::kTimeOptionHelp)->type_name("T");
         app.add_option("--widget", o->widget,
@@ -443,11 +550,15 @@ cli::Command::Registration registration {{
                "widget, else the installed one)")
             ->type_name("DIR");
         app.add_option("--projection", o->projection,
-               "equirectangular (the default) or miller; the pictures are reprojected for miller")
+               "equirectangular (the default), miller, orthographic (the globe seen from above "
+               "--center), azimuthal (equidistant from --center, the whole world in a disc) or "
+               "mollweide (equal-area, the whole world in an ellipse); the pictures are "
+               "reprojected for all but the first")
             ->type_name("NAME");
         app.add_option("--size", o->size,
                "Width x height in pixels, 1 to 16384 each (default: the base map's; for miller "
-               "its width and the 1000:734 shape)")
+               "its width and the 1000:734 shape; for orthographic and azimuthal a square of "
+               "its height)")
             ->type_name("WxH");
         app.add_option("--shadow", o->shadow,
                "Opacity of the night shade, 0 (none) to 1 (black); levels beyond are "
@@ -456,22 +567,41 @@ cli::Command::Registration registration {{
             ->type_name("L");
         app.add_option("--center", o->center,
                "The point drawn at the centre of the map: longitude, latitude in degrees "
-               "(default 0,0)")
+               "(default 0,0); a latitude other than 0 only for orthographic and azimuthal")
             ->type_name("LON,LAT");
         app.add_option("--grid", o->grid,
                "Meridians every A and parallels every B degrees, 1 to 180 (default: none)")
             ->type_name("A,B");
+        app.add_option("--grid-color", o->gridColor,
+               "Colour of the grid's lines in hexadecimal (default 00000040, black at 25 %)")
+            ->type_name("RRGGBB[AA]");
         app.add_option("--base", o->base,
                "Base map, a whole-world equirectangular JPEG or PNG (default: the widget's map "
                "of the instant's month, in universal time)")
             ->type_name("FILE");
         app.add_option("--lights", o->lights,
-               "City lights: an equirectangular PNG picture, or a lights-point file (any name "
-               "not ending in .png), or none (default: the widget's)")
+               "City lights, a whole-world equirectangular JPEG or PNG: RGBA lights over the "
+               "night side, or an opaque night map drawn as the night side; or none (default: "
+               "the widget's)")
             ->type_name("FILE|none");
+        app.add_option("--lights-points", o->lightsPoints,
+               "City lights from a lights-point file of 12-byte records (colour, longitude, "
+               "latitude) instead of a picture")
+            ->type_name("FILE");
         app.add_option("--sun", o->sun,
                "Picture drawn over the subsolar point, or none (default: the widget's)")
             ->type_name("FILE|none");
+        app.add_option("--marker-size", o->markerSize,
+               "Size of the sun picture and the Moon's disc in pixels, 1 to 1024 (default: the "
+               "widget's sun scaled with the map's height against 512 rows)")
+            ->type_name("PX");
+        app.add_option("--background", o->background,
+               "Colour of what lies off the globe or ellipse, in hexadecimal (default: "
+               "transparent)")
+            ->type_name("RRGGBB");
+        app.add_option("--quality", o->quality,
+               "JPEG and WebP quality, 1 to 100 (JPEG default 90; a WebP is lossless without it)")
+            ->type_name("Q");
         app.add_option("--blur", o->blur,
                "Blur radius of the shade's edge in pixels, 1 to 1000 (default 6)")
             ->type_name("R");
@@ -483,16 +613,14 @@ cli::Command::Registration registration {{
         app.add_flag("--moon", o->moon,
             "Draw the Moon at the sublunar point as a disc showing its phase, the bright limb "
             "toward the Sun");
-        app.add_option("--marker-size", o->markerSize,
-               "Diameter of the Moon's disc in pixels, 1 to 1024 (default: the sun picture's "
-               "width)")
-            ->type_name("PX");
         app.footer(
             "Examples:\n"
             "  gloam render -o now.png\n"
             "  gloam render --time 2026-06-21T12:00:00Z --center 90,0 --grid 30,30 -o "
             "solstice.png\n"
-            "  gloam render --projection miller --size 1920x1080 --shadow 0.9 -o wallpaper.png\n"
+            "  gloam render --projection miller --size 1920x1080 --shadow 0.9 -o wallpaper.jpg\n"
+            "  gloam render --projection orthographic --center 10,50 --background 000000 -o "
+            "globe.png\n"
             "  gloam render --terminator bands --moon -o twilight.png\n"
             "A bad value exits with status 2 and writes nothing; a file that cannot be written,\n"
             "with status 1. The file is replaced whole or not at all.\n"

@@ -14,8 +14,8 @@
 #include "platform/Geometry.h"
 #include "platform/Image.h"
 #include "umb/UMBBoxBlur.h"
-#include "umb/UMBTwilight.h"
 #include "umb/UMBNightMask.h"
+#include "umb/UMBTwilight.h"
 
 #include <algorithm>
 #include <cstdint>

@@ -42,8 +42,8 @@ UMBTwilight::UMBTwilight(UMBTerminatorStyle style, platform::Point subsolar, uin
     lightsScale_ = kBins / (sinDay_ - sinCivil_);
     for (int i = 0; i < kBins; ++i) {
         const double centre = (i + 0.5) / kBins;
-        const double hSmooth
-            = std::asin(sinAstronomical_ + centre * (sinDay_ - sinAstronomical_)) * kRadiansToDegrees;
+        const double hSmooth = std::asin(sinAstronomical_ + centre * (sinDay_ - sinAstronomical_))
+            * kRadiansToDegrees;
         smoothTable_[size_t(i)] = level((kDay - hSmooth) / (kDay - kAstronomical), shade);
         const double hLights
             = std::asin(sinCivil_ + centre * (sinDay_ - sinCivil_)) * kRadiansToDegrees;
@@ -105,7 +105,8 @@ void UMBTwilight::fill()
 {
     // The terms of sineOfAltitude, in its order, once a column and once a row.
     for (int x = 0; x < width_; ++x)
-        columnCos_[size_t(x)] = std::cos((subsolarLon_ - longitudes_[size_t(x)]) * kDegreesToRadians);
+        columnCos_[size_t(x)]
+            = std::cos((subsolarLon_ - longitudes_[size_t(x)]) * kDegreesToRadians);
     for (int y = 0; y < height_; ++y) {
         const double phi = latitudes_[size_t(y)] * kDegreesToRadians;
         rowCos_[size_t(y)] = std::cos(phi) * cosDelta_;
