@@ -541,8 +541,8 @@ cli::Command::Registration registration {{
     [](CLI::App& app) -> std::function<int()> {
         auto o = std::make_shared<RenderOptions>();
         app.add_option("-o,--output", o->output,
-               "The picture to write (required): .png, .jpg, .jpeg or .webp by its name, or - "
-               "for PNG on standard output")
+               "The picture file to write (required): .png, .jpg, .jpeg or .webp by its name, "
+               "or - for PNG on standard output")
             ->type_name("FILE");
         app.add_option("--time", o->time, cli::kTimeOptionHelp)->type_name("T");
         app.add_option("--widget", o->widget,
