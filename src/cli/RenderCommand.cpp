@@ -259,6 +259,7 @@ void drawGrid(platform::Image& composite, const platform::Image& grid)
 // then the whole night side), a lights-point file, or none.
 struct Lights {
     std::optional<platform::Image> picture;
+    bool nightMap = false; // the picture is opaque
     std::optional<std::string> points;
 };
 
@@ -312,6 +313,19 @@ void drawMoon(const Renderer& renderer, platform::Image& composite, const MoonMa
         if (shift != 0)
             umb::UMBPhaseDisc::draw(
                 *pixels, {at.x + shift, at.y}, moon.diameter, direction, moon.illuminated);
+}
+
+// No pixel of the picture lets the map show through.
+bool opaque(const platform::Image& picture)
+{
+    const platform::Bitmap* b = picture.bitmap();
+    if (!b || !b->hasAlpha())
+        return b != nullptr;
+    const uint8_t* p = b->data();
+    for (size_t i = 0, n = size_t(b->width()) * size_t(b->height()); i < n; ++i, p += 4)
+        if (p[3] != 255)
+            return false;
+    return true;
 }
 
 template<class Renderer>
@@ -370,11 +384,11 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
             // are scaled to it and stay on their cities. Already decoded, they
             // go to the renderer as they are even when they fit; unmoved, the
             // renderer stretches them as it draws them, never holding a copy
-            // of the map's size.
+            // of the map's size. A night map is read on the grid as it is.
             const bool fits = lp.width() == w && lp.height() == h;
-            stretchLights = !fits && !moved;
-            lightsFitted = fits || !moved ? std::move(*lights.picture)
-                                          : cli::stretched(*lights.picture, w, h);
+            stretchLights = !fits && !moved && !lights.nightMap;
+            lightsFitted = fits || stretchLights ? std::move(*lights.picture)
+                                                 : cli::stretched(*lights.picture, w, h);
         }
         if (moved) {
             base = renderer.centerImage(std::move(base), center);
@@ -389,7 +403,9 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
     // A fitted lights picture is handed to the renderer as it is: written
     // out and read back it would cost more than drawing the whole map.
     renderer.setLightsimgpath(lights.points);
-    if (lightsFitted)
+    if (lightsFitted && lights.nightMap)
+        renderer.setNightPicture(std::make_shared<const platform::Image>(std::move(*lightsFitted)));
+    else if (lightsFitted)
         renderer.setLightsPicture(
             std::make_shared<const platform::Image>(std::move(*lightsFitted)), stretchLights);
 
@@ -443,6 +459,7 @@ int render(const RenderOptions& options)
         if (!picture || !picture->bitmap())
             throw cli::UsageError("--lights: " + *options.lights
                 + " is not a JPEG or PNG picture; give a lights-point file with --lights-points");
+        lights.nightMap = opaque(*picture);
         lights.picture = std::move(*picture);
     } else if (!options.lights) {
         lights.picture = platform::Image::fromFile(widget.worldImage("earth_lights_sm.png"));
@@ -460,7 +477,10 @@ int render(const RenderOptions& options)
                 + std::to_string(date.Month()) + " (" + path + "); name one with --base");
         base = std::move(*picture);
     }
-    const float level = request.shadow ? *request.shadow : widget.shadowLevel();
+    // A night map is the night side itself, unless a level says otherwise.
+    const float level = request.shadow ? *request.shadow
+        : lights.nightMap              ? 1.0f
+                                       : widget.shadowLevel();
 
     const platform::Bitmap& pixels = *base.bitmap();
     int w = pixels.width(), h = pixels.height();

@@ -104,6 +104,22 @@ void UMBMapRenderer<Projection>::clipToGlobe(platform::Bitmap& bitmap) const
 }
 
 template<class Projection>
+void UMBMapRenderer<Projection>::colourNightShade(platform::Bitmap& layer) const
+{
+    if (!nightPicture_ || !nightPicture_->bitmap())
+        return;
+    // The shade takes the night map's colours, premultiplied by its alpha.
+    const platform::Bitmap& night = *nightPicture_->bitmap();
+    for (int y = 0; y < std::min(layer.height(), night.height()); ++y)
+        for (int x = 0; x < std::min(layer.width(), night.width()); ++x) {
+            uint8_t* p = layer.pixelAt(x, y);
+            const uint8_t* n = night.pixelAt(x, y);
+            for (int c = 0; c < 3; ++c)
+                p[c] = platform::premultiply(n[c], p[3]);
+        }
+}
+
+template<class Projection>
 void UMBMapRenderer<Projection>::nightMask(UMBNightMask& mask, platform::Point subsolar) const
 {
     mask.compute(projection(), subsolar, layerWidth(), layerHeight());
@@ -123,6 +139,7 @@ platform::Image UMBMapRenderer<Projection>::drawTerminatorLayer(platform::Point 
             for (int x = 0; x < w; ++x)
                 layer.pixelAt(x, y)[3] = row[x];
         }
+        colourNightShade(layer);
         clipToGlobe(layer);
         return platform::Image(std::move(layer));
     }
@@ -147,6 +164,7 @@ platform::Image UMBMapRenderer<Projection>::drawTerminatorLayer(platform::Point 
     }
     if (!layer.isEmpty())
         blurfilter_.boxBlurPixelsWithAlpha(layer, blurdepth_);
+    colourNightShade(layer);
     clipToGlobe(layer);
     return platform::Image(std::move(layer));
 }

@@ -47,6 +47,14 @@ public:
         lightsPicture_ = std::move(picture);
         lightsPictureStretched_ = stretched;
     }
+    // An opaque night map on the map's grid: while one is set the night shade
+    // shows it instead of black, at the shade's opacity, so that it is the
+    // night side and fades into the day across the shade's edge.
+    const std::shared_ptr<const platform::Image>& nightPicture() const { return nightPicture_; }
+    void setNightPicture(std::shared_ptr<const platform::Image> picture)
+    {
+        nightPicture_ = std::move(picture);
+    }
     const std::optional<std::string>& sunimgpath() const { return sunimgpath_; }
     void setSunimgpath(std::optional<std::string> path) { sunimgpath_ = std::move(path); }
     platform::Point maporigin() const { return maporigin_; }
@@ -196,6 +204,8 @@ protected:
 
     // A transparent RGBA bitmap of the layer size.
     platform::Bitmap makeLayerBitmap() const;
+    // The night shade's black in the night map's colours, when there is one.
+    void colourNightShade(platform::Bitmap& layer) const;
     // The night side of the map's grid for the Sun over `subsolar`.
     void nightMask(UMBNightMask& mask, platform::Point subsolar) const;
     // Off the globe of a non-cylindrical map, each pixel keeps only the share
@@ -220,6 +230,7 @@ protected:
     std::optional<std::string> lightsimgpath_;
     std::shared_ptr<const platform::Image> lightsPicture_;
     bool lightsPictureStretched_ = false;
+    std::shared_ptr<const platform::Image> nightPicture_;
     std::optional<std::string> sunimgpath_;
     platform::Point maporigin_;
     double scalex_ = 0; // degrees of longitude per pixel column
