@@ -64,8 +64,7 @@ public:
     // getJD's: from 1582-10-15 00:00:00 on, the time of day counted in the key.
     static constexpr GregorianCutover kDateCutover {kFirstGregorianKey, true};
     // Every date Gregorian (the proleptic calendar of ISO 8601).
-    static constexpr GregorianCutover kProlepticGregorian {
-        -std::numeric_limits<double>::infinity(), true};
+    static constexpr GregorianCutover kProlepticGregorian {-std::numeric_limits<double>::infinity(), true};
 
     // The one home of the engine's and the command's calendar arithmetic
     // (Meeus ch. 7): the whole days from JD -1720994.5 to day 0 of `month` of

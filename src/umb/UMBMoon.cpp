@@ -182,10 +182,10 @@ Nutation nutationAt(double T)
     const double omega = (125.04452 - 1934.136261 * T) * kDegreesToRadians;
     const double L = (280.4665 + 36000.7698 * T) * kDegreesToRadians;
     const double Lp = (218.3165 + 481267.8813 * T) * kDegreesToRadians;
-    const double dpsi = -17.20 * std::sin(omega) - 1.32 * std::sin(2 * L) - 0.23 * std::sin(2 * Lp)
-        + 0.21 * std::sin(2 * omega);
-    const double deps = 9.20 * std::cos(omega) + 0.57 * std::cos(2 * L) + 0.10 * std::cos(2 * Lp)
-        - 0.09 * std::cos(2 * omega);
+    const double dpsi = -17.20 * std::sin(omega) - 1.32 * std::sin(2 * L)
+        - 0.23 * std::sin(2 * Lp) + 0.21 * std::sin(2 * omega);
+    const double deps = 9.20 * std::cos(omega) + 0.57 * std::cos(2 * L)
+        + 0.10 * std::cos(2 * Lp) - 0.09 * std::cos(2 * omega);
     const double eps0 = 23.0 + 26.0 / 60 + 21.448 / 3600
         + (-46.8150 * T - 0.00059 * T * T + 0.001813 * T * T * T) / 3600;
     return {dpsi / 3600, deps / 3600, eps0};
@@ -266,24 +266,14 @@ double UMBMoon::deltaT(double y)
     if (y < 500) {
         const double u = y / 100;
         return 10583.6
-            + u
-            * (-1014.41
-                + u
-                    * (33.78311
-                        + u
-                            * (-5.952053
-                                + u * (-0.1798452 + u * (0.022174192 + u * 0.0090316521)))));
+            + u * (-1014.41
+                + u * (33.78311 + u * (-5.952053 + u * (-0.1798452 + u * (0.022174192 + u * 0.0090316521)))));
     }
     if (y < 1600) {
         const double u = (y - 1000) / 100;
         return 1574.2
-            + u
-            * (-556.01
-                + u
-                    * (71.23472
-                        + u
-                            * (0.319781
-                                + u * (-0.8503463 + u * (-0.005050998 + u * 0.0083572073)))));
+            + u * (-556.01
+                + u * (71.23472 + u * (0.319781 + u * (-0.8503463 + u * (-0.005050998 + u * 0.0083572073)))));
     }
     if (y < 1700) {
         const double t = y - 1600;
@@ -297,17 +287,10 @@ double UMBMoon::deltaT(double y)
     if (y < 1860) {
         const double t = y - 1800;
         return 13.72
-            + t
-            * (-0.332447
-                + t
-                    * (0.0068612
-                        + t
-                            * (0.0041116
-                                + t
-                                    * (-0.00037436
-                                        + t
-                                            * (0.0000121272
-                                                + t * (-0.0000001699 + t * 0.000000000875))))));
+            + t * (-0.332447
+                + t * (0.0068612
+                    + t * (0.0041116
+                        + t * (-0.00037436 + t * (0.0000121272 + t * (-0.0000001699 + t * 0.000000000875))))));
     }
     if (y < 1900) {
         const double t = y - 1860;
@@ -333,8 +316,7 @@ double UMBMoon::deltaT(double y)
     if (y < 2005) {
         const double t = y - 2000;
         return 63.86
-            + t
-            * (0.3345 + t * (-0.060374 + t * (0.0017275 + t * (0.000651814 + t * 0.00002373599))));
+            + t * (0.3345 + t * (-0.060374 + t * (0.0017275 + t * (0.000651814 + t * 0.00002373599))));
     }
     if (y < 2050) {
         const double t = y - 2000;
@@ -347,8 +329,8 @@ double UMBMoon::deltaT(double y)
 
 UMBMoon::UMBMoon()
 {
-    calculateForJD(
-        platform::now().secondsSince1970 / kSecondsPerDay + UMBDate::kJulianDateOf1970, {0, 0});
+    calculateForJD(platform::now().secondsSince1970 / kSecondsPerDay + UMBDate::kJulianDateOf1970,
+        {0, 0});
 }
 
 UMBMoon::UMBMoon(double julianDate, platform::Point observer)
@@ -370,10 +352,10 @@ void UMBMoon::calculateForJD(double jd, platform::Point observer)
     const double lambda = (m_ecliptic.longitude + n.longitude) * kDegreesToRadians;
     const double beta = m_ecliptic.latitude * kDegreesToRadians;
     const double eps = (n.meanObliquity + n.obliquity) * kDegreesToRadians;
-    const double ra
-        = reduced(std::atan2(std::sin(lambda) * std::cos(eps) - std::tan(beta) * std::sin(eps),
-                      std::cos(lambda))
-            * kRadiansToDegrees);
+    const double ra = reduced(
+        std::atan2(std::sin(lambda) * std::cos(eps) - std::tan(beta) * std::sin(eps),
+            std::cos(lambda))
+        * kRadiansToDegrees);
     const double dec = std::asin(std::sin(beta) * std::cos(eps)
                            + std::cos(beta) * std::sin(eps) * std::sin(lambda))
         * kRadiansToDegrees;
@@ -390,8 +372,8 @@ void UMBMoon::calculateForJD(double jd, platform::Point observer)
     const double localSidereal = gast + observer.x;
     m_hourAngle = signedAngle(localSidereal - ra);
     const double H = m_hourAngle * kDegreesToRadians, d = dec * kDegreesToRadians;
-    m_geocentricAltitude
-        = std::asin(std::sin(phi) * std::sin(d) + std::cos(phi) * std::cos(d) * std::cos(H))
+    m_geocentricAltitude = std::asin(std::sin(phi) * std::sin(d)
+                               + std::cos(phi) * std::cos(d) * std::cos(H))
         * kRadiansToDegrees;
 
     // Topocentric place: the observer's position on the ellipsoid (Meeus
@@ -406,8 +388,8 @@ void UMBMoon::calculateForJD(double jd, platform::Point observer)
     const double raTopo = std::atan2(y, x);
     const double decTopo = std::atan2(z, std::hypot(x, y));
     const double Ht = theta - raTopo;
-    const double sinAlt
-        = std::sin(phi) * std::sin(decTopo) + std::cos(phi) * std::cos(decTopo) * std::cos(Ht);
+    const double sinAlt = std::sin(phi) * std::sin(decTopo)
+        + std::cos(phi) * std::cos(decTopo) * std::cos(Ht);
     const double alt = std::asin(std::fmax(-1.0, std::fmin(1.0, sinAlt)));
     const double az = std::atan2(-std::cos(decTopo) * std::sin(Ht),
         std::sin(decTopo) * std::cos(phi) - std::cos(decTopo) * std::cos(Ht) * std::sin(phi));
@@ -428,10 +410,9 @@ void UMBMoon::calculateForJD(double jd, platform::Point observer)
     m_illuminated = (1 + std::cos(i)) / 2;
     m_elongation = psi * kRadiansToDegrees;
     m_waxing = reduced((a - a0) * kRadiansToDegrees) < 180.0;
-    m_brightLimb
-        = reduced(std::atan2(std::cos(d0) * std::sin(a0 - a),
-                      std::sin(d0) * std::cos(d) - std::cos(d0) * std::sin(d) * std::cos(a0 - a))
-            * kRadiansToDegrees);
+    m_brightLimb = reduced(std::atan2(std::cos(d0) * std::sin(a0 - a),
+                               std::sin(d0) * std::cos(d) - std::cos(d0) * std::sin(d) * std::cos(a0 - a))
+        * kRadiansToDegrees);
 }
 
 const char* UMBMoon::phaseName() const

@@ -27,7 +27,8 @@ template<class Test> double refine(double a, double b, const Test& inside)
 }
 
 // The first step [a, b] of the window with !test(a) and test(b), refined.
-template<class Test> std::optional<double> firstTurn(double start, double days, const Test& test)
+template<class Test>
+std::optional<double> firstTurn(double start, double days, const Test& test)
 {
     const int steps = int(std::ceil(days / UMBRiseSet::kStepDays));
     double a = start;

@@ -52,11 +52,11 @@ public:
     uint8_t lightsFor(double sinAltitude) const;
 
     // The shade and the lights planes of a width x height grid, each pixel
-    // taken at its centre through the renderer's physicalToGeographic. Both
-    // renderers' projections are cylindrical: a pixel's longitude depends on
-    // its column alone and its latitude on its row alone.
-    // Other projections give the sine of the altitude a row at a time, as
-    // cheaply as each can; off their globe it runs on past the outline.
+    // taken at its centre through the renderer's physicalToGeographic. On a
+    // cylindrical projection a pixel's longitude depends on its column alone
+    // and its latitude on its row alone; the others give the sine of the
+    // altitude a row at a time, as cheaply as each can, and off their globe
+    // it runs on past the outline.
     template<class Renderer> void compute(const Renderer& renderer, int width, int height)
     {
         resize(width, height);
