@@ -3,6 +3,7 @@
 #include "cli/Command.h"
 #include "umb/UMBUtilities.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdio>
 
@@ -75,6 +76,22 @@ int wholeInRange(
         throw UsageError(option + ": " + std::string(text) + " is out of range; " + what
             + " lies from " + std::to_string(low) + " to " + std::to_string(high));
     return int(value);
+}
+
+std::array<uint8_t, 4> hexColour(const std::string& option, std::string_view text, bool alpha)
+{
+    text = trimmedSpaces(text);
+    bool hex = text.size() == 6 || (alpha && text.size() == 8);
+    for (char c : text)
+        hex = hex && std::isxdigit(static_cast<unsigned char>(c));
+    if (!hex)
+        throw UsageError(option + ": '" + std::string(text) + "' is not a colour; give "
+            + (alpha ? "RRGGBB or RRGGBBAA" : "RRGGBB") + " in hexadecimal, such as "
+            + (alpha ? "ffffff80" : "101020"));
+    std::array<uint8_t, 4> rgba {0, 0, 0, 255};
+    for (size_t i = 0; i < text.size() / 2; ++i)
+        rgba[i] = uint8_t(std::stoi(std::string(text.substr(2 * i, 2)), nullptr, 16));
+    return rgba;
 }
 
 } // namespace cli

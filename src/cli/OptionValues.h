@@ -3,6 +3,8 @@
 // functions; each throws UsageError naming the option and its text.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,5 +25,9 @@ std::vector<std::string> splitValues(const std::string& option, std::string_view
 // within [low, high].
 int wholeInRange(
     const std::string& option, std::string_view text, const char* what, int low, int high);
+
+// A colour written RRGGBB in hexadecimal, or RRGGBBAA when `alpha` allows
+// it (opaque otherwise): red, green, blue, alpha, straight.
+std::array<uint8_t, 4> hexColour(const std::string& option, std::string_view text, bool alpha);
 
 } // namespace cli

@@ -1,10 +1,12 @@
-// gloam render: the day/night map of any instant as a PNG file, for
-// wallpapers and scripts: the widget's pictures or the caller's, either
-// projection, any size, any centre, with a graticule on request.
+// gloam render: the day/night map of any instant as a PNG, JPEG or WebP file,
+// once or kept current, for wallpapers and scripts: the widget's pictures or the caller's, five
+// projections from the flat map to the globe, any size, any centre, with a
+// graticule on request.
 #include "cli/Command.h"
 #include "cli/OptionValues.h"
 #include "cli/RenderJob.h"
 #include "cli/RenderLoop.h"
+#include "cli/RenderOutput.h"
 #include "cli/RenderPictures.h"
 #include "cli/TimeArg.h"
 #include "cli/WidgetLocation.h"
@@ -14,10 +16,13 @@
 #include "platform/Canvas.h"
 #include "platform/Files.h"
 #include "platform/PropertyList.h"
+#include "umb/UMBAzimuthalEquidistant.h"
 #include "umb/UMBEquirectangular.h"
 #include "umb/UMBImageOps.h"
 #include "umb/UMBMillerCylindrical.h"
+#include "umb/UMBMollweide.h"
 #include "umb/UMBMoon.h"
+#include "umb/UMBOrthographic.h"
 #include "umb/UMBPhaseDisc.h"
 #include "umb/UMBSun.h"
 #include "umb/UMBTwilight.h"
@@ -30,6 +35,7 @@
 #include <memory>
 #include <mutex>
 #include <new>
+#include <numbers>
 #include <optional>
 #include <unistd.h>
 
@@ -43,6 +49,8 @@ constexpr double kMillerShape = 734.0 / 1000.0;
 constexpr float kLevelWithoutConfiguration = 0.75f;
 // The Moon's disc when there is no sun picture to take its size from.
 constexpr double kMarkerWithoutSun = 32.0;
+// The sun picture's size is given for a map of this many rows.
+constexpr double kMarkerRows = 512.0;
 
 } // namespace
 
@@ -51,7 +59,7 @@ namespace cli {
 struct RenderOptions {
     std::string time = "now";
     std::optional<std::string> widget, projection, size, shadow, center, grid, base, lights, sun,
-        blur, terminator, markerSize;
+        blur, terminator, markerSize, background, gridColor, lightsPoints, quality;
     bool moon = false;
     std::string output;
 };
@@ -62,10 +70,12 @@ namespace {
 
 using cli::RenderOptions;
 
+enum class Projection { Equirectangular, Miller, Orthographic, Azimuthal, Mollweide };
+
 // Everything the command line asks for, checked, before anything is drawn.
 struct Request {
     double millis = 0;
-    bool miller = false;
+    Projection projection = Projection::Equirectangular;
     std::optional<std::pair<int, int>> size;
     std::optional<float> shadow;
     std::optional<platform::Point> center;
@@ -73,20 +83,32 @@ struct Request {
     int blur = 6;
     umb::UMBTerminatorStyle terminator = umb::UMBTerminatorStyle::Blur;
     bool moon = false;
+    std::optional<std::array<uint8_t, 3>> background;
+    std::optional<std::array<uint8_t, 4>> gridColor;
     std::optional<int> markerSize;
-    std::string output;
 };
+
+bool cylindrical(Projection p)
+{
+    return p == Projection::Equirectangular || p == Projection::Miller;
+}
 
 Request checked(const RenderOptions& o)
 {
     Request r;
     r.millis = cli::instantFromOption("--time", o.time);
     if (o.projection) {
-        if (*o.projection == "miller")
-            r.miller = true;
-        else if (*o.projection != "equirectangular")
+        const std::pair<const char*, Projection> names[]
+            = {{"equirectangular", Projection::Equirectangular}, {"miller", Projection::Miller},
+                {"orthographic", Projection::Orthographic}, {"azimuthal", Projection::Azimuthal},
+                {"mollweide", Projection::Mollweide}};
+        auto named = std::find_if(std::begin(names), std::end(names),
+            [&](const auto& n) { return *o.projection == n.first; });
+        if (named == std::end(names))
             throw cli::UsageError("--projection: '" + *o.projection
-                + "' is not a projection; give equirectangular or miller");
+                + "' is not a projection; give equirectangular, miller, orthographic, azimuthal "
+                  "or mollweide");
+        r.projection = named->second;
     }
     if (o.size) {
         std::string text = *o.size;
@@ -110,6 +132,15 @@ Request checked(const RenderOptions& o)
         r.center
             = platform::Point {cli::numberInRange("--center", parts[0], "a longitude", -180, 180),
                 cli::numberInRange("--center", parts[1], "a latitude", -90, 90)};
+        // A flat map's rows cannot be moved north or south without wrapping
+        // the poles round; the azimuthal maps centre on any latitude.
+        if (r.center->y != 0 && cylindrical(r.projection))
+            throw cli::UsageError("--center: a latitude other than 0 would wrap the map's rows; "
+                                  "use --projection orthographic or azimuthal to centre on "
+                + parts[1]);
+        if (r.center->y != 0 && r.projection == Projection::Mollweide)
+            throw cli::UsageError("--center: mollweide keeps the equator across its middle; "
+                                  "give latitude 0, or use --projection orthographic or azimuthal");
     }
     if (o.grid) {
         auto parts = cli::splitValues("--grid", *o.grid, ',', 2, "A,B, such as 30,30");
@@ -128,10 +159,15 @@ Request checked(const RenderOptions& o)
                 + "' is not a terminator style; give blur, bands or smooth");
     }
     r.moon = o.moon;
+    if (o.background) {
+        auto c = cli::hexColour("--background", *o.background, false);
+        r.background = {c[0], c[1], c[2]};
+    }
+    if (o.gridColor)
+        r.gridColor = cli::hexColour("--grid-color", *o.gridColor, true);
     if (o.markerSize)
         r.markerSize
             = cli::wholeInRange("--marker-size", *o.markerSize, "a marker size in pixels", 1, 1024);
-    r.output = o.output;
     return r;
 }
 
@@ -150,11 +186,6 @@ void requireFile(const std::string& option, const std::string& path)
         throw cli::UsageError(option + ": " + path + " is not a file");
     if (::access(path.c_str(), R_OK) != 0)
         throw cli::UsageError(option + ": " + path + " cannot be read");
-}
-
-bool endsWithPng(const std::string& path)
-{
-    return path.size() >= 4 && path.compare(path.size() - 4, 4, ".png") == 0;
 }
 
 platform::Image pictureOrThrow(const std::string& option, const std::string& path)
@@ -224,19 +255,13 @@ void drawGrid(platform::Image& composite, const platform::Image& grid)
     canvas.end();
 }
 
-void saveOrThrow(const platform::Image& composite, const std::string& output)
-{
-    if (umb::UMBImageOps::saveImage(composite, output))
-        return;
-    std::error_code error;
-    fs::path folder = fs::path(output).parent_path();
-    if (folder.empty())
-        folder = ".";
-    std::string why = !fs::is_directory(folder, error) ? "its folder does not exist"
-        : fs::is_directory(output, error)              ? "it is a folder"
-                                                       : "the folder or the file is not writable";
-    throw std::runtime_error("cannot write " + output + ": " + why);
-}
+// The city lights: a picture (RGBA lights, or an opaque night map that is
+// then the whole night side), a lights-point file, or none.
+struct Lights {
+    std::optional<platform::Image> picture;
+    bool nightMap = false; // the picture is opaque
+    std::optional<std::string> points;
+};
 
 // Where the Moon is drawn and how: its place, its phase, its size.
 struct MoonMarker {
@@ -280,7 +305,38 @@ void drawMoon(const Renderer& renderer, platform::Image& composite, const MoonMa
         direction.x -= w;
     else if (direction.x < -w / 2)
         direction.x += w;
+    if (!std::isfinite(at.x) || !std::isfinite(at.y))
+        return; // on the far side of the globe
     umb::UMBPhaseDisc::draw(*pixels, at, moon.diameter, direction, moon.illuminated);
+    // On a flat map a disc across a side edge shows at both, as the sun does.
+    for (double shift : renderer.markerCopies(at.x - moon.diameter / 2, moon.diameter))
+        if (shift != 0)
+            umb::UMBPhaseDisc::draw(
+                *pixels, {at.x + shift, at.y}, moon.diameter, direction, moon.illuminated);
+}
+
+// No pixel of the picture lets the map show through.
+bool opaque(const platform::Image& picture)
+{
+    const platform::Bitmap* b = picture.bitmap();
+    if (!b || !b->hasAlpha())
+        return b != nullptr;
+    const uint8_t* p = b->data();
+    for (size_t i = 0, n = size_t(b->width()) * size_t(b->height()); i < n; ++i, p += 4)
+        if (p[3] != 255)
+            return false;
+    return true;
+}
+
+// A lights-point file: whole 12-byte records (colour, longitude, latitude).
+void requireLightsPoints(const std::string& path)
+{
+    requireFile("--lights-points", path);
+    std::error_code error;
+    const auto size = fs::file_size(path, error);
+    if (error || size % 12 != 0)
+        throw cli::UsageError("--lights-points: " + path + " is " + std::to_string(size)
+            + " bytes, not whole 12-byte records (colour, longitude, latitude)");
 }
 
 // The pictures of one month fitted to the map: what every instant of that
@@ -290,14 +346,16 @@ struct Fitted {
     std::shared_ptr<const platform::Image> base;
     std::shared_ptr<const platform::Image> lights; // none: from its file, or no lights
     bool stretchLights = false; // the renderer stretches the lights as it draws them
+    // The sun's size on this map (none: the sun picture's own), and the Moon's.
+    std::optional<double> markerSize;
+    double moonDiameter = 0;
 };
 
 // The base map and the lights picture on the pixel grid of `renderer`, a
 // renderer of the map's size that nothing has moved yet: stretched and
-// centred on the map's centre, or resampled through Miller's projection.
+// centred on the map's centre, or resampled through the projection.
 template<class Renderer>
-Fitted fit(Renderer& renderer, const Request& request, platform::Image base,
-    const std::optional<platform::Image>& lightsPicture)
+Fitted fit(Renderer& renderer, const Request& request, platform::Image base, const Lights& lights)
 {
     const int w = int(renderer.mapwidth()), h = int(renderer.mapheight());
     const platform::Point center = request.center.value_or(platform::Point {});
@@ -305,7 +363,22 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base,
     std::optional<platform::Image> lightsFitted;
     bool stretchLights = false;
 
-    if constexpr (std::is_same_v<Renderer, umb::UMBMillerCylindrical>) {
+    if constexpr (!Renderer::kCylindrical) {
+        // The pictures are equirectangular: each pixel of the globe takes the
+        // colour of the place the projection puts there, a row at a time.
+        renderer.setMaporigin(center);
+        auto rows = [&renderer](int y, double* lon, double* lat) {
+            renderer.geographicRow(y, 0.5f, 0.5f, lon, lat);
+        };
+        // Mollweide shows the world across its width; the globes show it
+        // largest at their centre, a radian to half the disc.
+        const int detail = std::is_same_v<Renderer, umb::UMBMollweide>
+            ? w
+            : int(std::lround(std::numbers::pi * std::min(w, h)));
+        base = cli::reprojectedRows(base, w, h, rows, detail);
+        if (lights.picture)
+            lightsFitted = cli::reprojectedRows(*lights.picture, w, h, rows, detail);
+    } else if constexpr (std::is_same_v<Renderer, umb::UMBMillerCylindrical>) {
         // The bundled pictures are equirectangular: each Miller pixel takes
         // the colour of the place the renderer puts there. With the centre
         // set first, the pictures follow the same conversion as every layer,
@@ -315,22 +388,22 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base,
         auto geographicOf
             = [&renderer](float x, float y) { return renderer.physicalToGeographic(x, y); };
         base = cli::reprojected(base, w, h, geographicOf);
-        if (lightsPicture)
-            lightsFitted = cli::reprojected(*lightsPicture, w, h, geographicOf);
+        if (lights.picture)
+            lightsFitted = cli::reprojected(*lights.picture, w, h, geographicOf);
     } else {
         const platform::Bitmap& pixels = *base.bitmap();
         if (moved && (pixels.width() != w || pixels.height() != h))
             base = cli::stretched(base, w, h);
-        if (lightsPicture) {
-            const platform::Bitmap& lp = *lightsPicture->bitmap();
+        if (lights.picture) {
+            const platform::Bitmap& lp = *lights.picture->bitmap();
             // The lights are read pixel for pixel on the map's grid, so they
             // are scaled to it and stay on their cities. Unmoved, the renderer
             // stretches them as it draws them, never holding a copy of the
-            // map's size.
+            // map's size. A night map is read on the grid as it is.
             const bool fits = lp.width() == w && lp.height() == h;
-            stretchLights = !fits && !moved;
-            lightsFitted
-                = fits || !moved ? lightsPicture->clone() : cli::stretched(*lightsPicture, w, h);
+            stretchLights = !fits && !moved && !lights.nightMap;
+            lightsFitted = fits || stretchLights ? lights.picture->clone()
+                                                 : cli::stretched(*lights.picture, w, h);
         }
         if (moved) {
             base = renderer.centerImage(std::move(base), center);
@@ -353,19 +426,27 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base,
 
 template<class Renderer>
 platform::Image drawMap(Renderer& renderer, const Request& request, const Fitted& fitted,
-    const Source& lights, const Source& sun, float level, platform::Point subsolar,
+    const Lights& lights, const Source& sun, float level, platform::Point subsolar,
     const std::optional<MoonMarker>& moon)
 {
     renderer.setAlpha(level);
     renderer.setBlurdepth(request.blur);
     renderer.setTerminatorStyle(request.terminator);
     renderer.setSunimgpath(sun.path);
-    // Where fitting left the origin: the map's centre in both projections.
+    renderer.setMarkerSize(fitted.markerSize);
+    if (request.gridColor) {
+        const auto& c = *request.gridColor;
+        renderer.setGridColor(
+            platform::Color::deviceRGB(c[0] / 255.0, c[1] / 255.0, c[2] / 255.0, c[3] / 255.0));
+    }
+    // Where fitting left the origin: the map's centre in every projection.
     renderer.setMaporigin(request.center.value_or(platform::Point {}));
     // A fitted lights picture is handed to the renderer as it is: written
     // out and read back it would cost more than drawing the whole map.
-    renderer.setLightsimgpath(lights.path);
-    if (fitted.lights)
+    renderer.setLightsimgpath(lights.points);
+    if (fitted.lights && lights.nightMap)
+        renderer.setNightPicture(fitted.lights);
+    else if (fitted.lights)
         renderer.setLightsPicture(fitted.lights, fitted.stretchLights);
 
     // Drawn from the shared base, which the composite copies once.
@@ -385,6 +466,33 @@ std::runtime_error outOfMemory(int w, int h)
         + std::to_string(h) + " map; try a smaller --size");
 }
 
+// Calls `f` with a renderer of the projection `request` asks for, `w` x `h`.
+template<class F> auto withRenderer(Projection projection, int w, int h, F&& f)
+{
+    switch (projection) {
+    case Projection::Miller: {
+        umb::UMBMillerCylindrical renderer {float(w), float(h)};
+        return f(renderer);
+    }
+    case Projection::Orthographic: {
+        umb::UMBOrthographic renderer {float(w), float(h)};
+        return f(renderer);
+    }
+    case Projection::Azimuthal: {
+        umb::UMBAzimuthalEquidistant renderer {float(w), float(h)};
+        return f(renderer);
+    }
+    case Projection::Mollweide: {
+        umb::UMBMollweide renderer {float(w), float(h)};
+        return f(renderer);
+    }
+    case Projection::Equirectangular:
+        break;
+    }
+    umb::UMBEquirectangular renderer {float(w), float(h)};
+    return f(renderer);
+}
+
 } // namespace
 
 namespace cli {
@@ -394,10 +502,11 @@ struct RenderJob::State {
     // Finds its bundle when first asked; after the constructor, only under
     // the mutex.
     mutable WidgetResources widget;
-    Source lights, sun;
+    Source sun;
+    Lights lights; // decoded once
     float level = 0;
     double sunWidth = 0; // of the sun picture, 0 without one
-    std::optional<platform::Image> lightsPicture; // a .png lights picture, decoded
+    std::optional<double> bundledSunSide; // the widget's sun picture's larger side
     std::optional<platform::Image> base; // the one named by --base
 
     // Fitted pictures of the months last drawn, newest last: instants come
@@ -411,27 +520,47 @@ struct RenderJob::State {
         , widget(options.widget)
     {
         // The sources: what the command line names, else the widget's own.
-        auto source = [&](const std::optional<std::string>& given, const char* option,
-                          const char* bundled) {
-            Source s;
-            if (given && *given == "none")
-                return s;
-            s.given = given.has_value();
-            s.path = given ? *given : widget.worldImage(bundled);
-            if (s.given) {
-                requireFile(option, *s.path);
-                if (endsWithPng(*s.path) || std::string(option) == "--sun")
-                    pictureOrThrow(option, *s.path);
-            }
-            return s;
-        };
-        lights = source(options.lights, "--lights", "earth_lights_sm.png");
-        sun = source(options.sun, "--sun", "sun.png");
-        if (lights.path && endsWithPng(*lights.path))
-            lightsPicture = pictureOrThrow("--lights", *lights.path);
+        if (!options.sun || *options.sun != "none") {
+            sun.given = options.sun.has_value();
+            sun.path = options.sun ? *options.sun : widget.worldImage("sun.png");
+            if (sun.given)
+                pictureOrThrow("--sun", *sun.path);
+        }
+        if (options.lightsPoints) {
+            requireLightsPoints(*options.lightsPoints);
+            if (options.lights && *options.lights != "none")
+                throw cli::UsageError("--lights-points: give either --lights (a picture) or "
+                                      "--lights-points, not both");
+            lights.points = *options.lightsPoints;
+        } else if (options.lights && *options.lights != "none") {
+            // Told by its content, whatever its name.
+            requireFile("--lights", *options.lights);
+            std::optional<platform::Image> picture = platform::Image::fromFile(*options.lights);
+            if (!picture || !picture->bitmap())
+                throw cli::UsageError("--lights: " + *options.lights
+                    + " is not a JPEG or PNG picture; give a lights-point file with "
+                      "--lights-points");
+            lights.nightMap = opaque(*picture);
+            lights.picture = std::move(*picture);
+        } else if (!options.lights) {
+            lights.picture = platform::Image::fromFile(widget.worldImage("earth_lights_sm.png"));
+            if (lights.picture && !lights.picture->bitmap())
+                lights.picture.reset();
+        }
         if (options.base)
             base = pictureOrThrow("--base", *options.base);
-        level = request.shadow ? *request.shadow : widget.shadowLevel();
+        // A night map is the night side itself, unless a level says otherwise.
+        level = request.shadow ? *request.shadow : lights.nightMap ? 1.0f : widget.shadowLevel();
+        // The sun is drawn at the bundled picture's size for a map of 512
+        // rows, scaled with the map's height, unless the command line says
+        // otherwise.
+        if (!request.markerSize) {
+            if (std::optional<platform::Image> bundled
+                = platform::Image::fromFile(widget.worldImage("sun.png"))) {
+                const platform::Size s = bundled->size();
+                bundledSunSide = std::max(s.width, s.height);
+            }
+        }
         if (request.moon && sun.path) {
             std::optional<platform::Image> sunPicture = platform::Image::fromFile(*sun.path);
             sunWidth = sunPicture ? sunPicture->size().width : 0;
@@ -464,23 +593,28 @@ struct RenderJob::State {
         if (request.size) {
             w = request.size->first;
             h = request.size->second;
-        } else if (request.miller) {
+        } else if (request.projection == Projection::Miller) {
             h = std::max(1, int(std::lround(w * kMillerShape)));
+        } else if (request.projection == Projection::Orthographic
+            || request.projection == Projection::Azimuthal) {
+            w = h; // a square as high as the base map
         }
-        std::shared_ptr<const Fitted> made;
+        std::shared_ptr<Fitted> made;
         try {
-            if (request.miller) {
-                umb::UMBMillerCylindrical renderer {float(w), float(h)};
-                made = std::make_shared<const Fitted>(
-                    fit(renderer, request, std::move(picture), lightsPicture));
-            } else {
-                umb::UMBEquirectangular renderer {float(w), float(h)};
-                made = std::make_shared<const Fitted>(
-                    fit(renderer, request, std::move(picture), lightsPicture));
-            }
+            made = withRenderer(request.projection, w, h, [&](auto& renderer) {
+                return std::make_shared<Fitted>(fit(renderer, request, std::move(picture), lights));
+            });
         } catch (const std::bad_alloc&) {
             throw outOfMemory(w, h);
         }
+        if (request.markerSize)
+            made->markerSize = *request.markerSize;
+        else if (bundledSunSide)
+            made->markerSize = std::max(1.0, std::round(*bundledSunSide * h / kMarkerRows));
+        // The Moon at the sun's marker size.
+        made->moonDiameter = made->markerSize ? *made->markerSize
+            : sunWidth > 0                    ? sunWidth
+                                              : kMarkerWithoutSun;
         if (fitted.size() == 2)
             fitted.erase(fitted.begin());
         fitted.emplace_back(month, made);
@@ -502,35 +636,35 @@ platform::Image RenderJob::draw(double millis) const
     umb::UMBSun theSun;
     theSun.calculateForInstant(date, {0, 0});
     const platform::Point subsolar = theSun.getSubsolar();
-    // The Moon at the same instant, as large as the sun picture unless the
-    // command line says otherwise.
+    const std::shared_ptr<const Fitted> fitted = s.fittedFor(s.base ? 0 : date.Month());
+    // The Moon at the same instant.
     std::optional<MoonMarker> moon;
     if (s.request.moon) {
         const umb::UMBMoon theMoon(date.JD(), {0, 0});
         MoonMarker marker;
         marker.sublunar = theMoon.getSublunar();
         marker.illuminated = theMoon.getIlluminated();
-        marker.diameter = s.request.markerSize ? double(*s.request.markerSize)
-            : s.sunWidth > 0                   ? s.sunWidth
-                                               : kMarkerWithoutSun;
+        marker.diameter = fitted->moonDiameter;
         moon = marker;
     }
-    const std::shared_ptr<const Fitted> fitted = s.fittedFor(s.base ? 0 : date.Month());
     try {
-        if (s.request.miller) {
-            umb::UMBMillerCylindrical renderer {float(fitted->width), float(fitted->height)};
-            return drawMap(renderer, s.request, *fitted, s.lights, s.sun, s.level, subsolar, moon);
-        }
-        umb::UMBEquirectangular renderer {float(fitted->width), float(fitted->height)};
-        return drawMap(renderer, s.request, *fitted, s.lights, s.sun, s.level, subsolar, moon);
+        platform::Image composite = withRenderer(
+            s.request.projection, fitted->width, fitted->height, [&](auto& renderer) {
+                return drawMap(
+                    renderer, s.request, *fitted, s.lights, s.sun, s.level, subsolar, moon);
+            });
+        if (s.request.background)
+            composite = cli::overBackground(composite, *s.request.background);
+        return composite;
     } catch (const std::bad_alloc&) {
         throw outOfMemory(fitted->width, fitted->height);
     }
 }
 
-void savePicture(const platform::Image& picture, const std::string& output)
+void savePicture(
+    const platform::Image& picture, const std::string& output, std::optional<int> quality)
 {
-    saveOrThrow(picture, output);
+    cli::writeOutput(picture, output, cli::outputFormat(output), quality);
 }
 
 std::shared_ptr<RenderOptions> newRenderOptions()
@@ -546,11 +680,15 @@ void addMapOptions(CLI::App& app, RenderOptions& options)
            "widget, else the installed one)")
         ->type_name("DIR");
     app.add_option("--projection", o->projection,
-           "equirectangular (the default) or miller; the pictures are reprojected for miller")
+           "equirectangular (the default), miller, orthographic (the globe seen from above "
+           "--center), azimuthal (equidistant from --center, the whole world in a disc) or "
+           "mollweide (equal-area, the whole world in an ellipse); the pictures are "
+           "reprojected for all but the first")
         ->type_name("NAME");
     app.add_option("--size", o->size,
            "Width x height in pixels, 1 to 16384 each (default: the base map's; for miller "
-           "its width and the 1000:734 shape)")
+           "its width and the 1000:734 shape; for orthographic and azimuthal a square of "
+           "its height)")
         ->type_name("WxH");
     app.add_option("--shadow", o->shadow,
            "Opacity of the night shade, 0 (none) to 1 (black); levels beyond are "
@@ -559,22 +697,38 @@ void addMapOptions(CLI::App& app, RenderOptions& options)
         ->type_name("L");
     app.add_option("--center", o->center,
            "The point drawn at the centre of the map: longitude, latitude in degrees "
-           "(default 0,0)")
+           "(default 0,0); a latitude other than 0 only for orthographic and azimuthal")
         ->type_name("LON,LAT");
     app.add_option("--grid", o->grid,
            "Meridians every A and parallels every B degrees, 1 to 180 (default: none)")
         ->type_name("A,B");
+    app.add_option("--grid-color", o->gridColor,
+           "Colour of the grid's lines in hexadecimal (default 00000040, black at 25 %)")
+        ->type_name("RRGGBB[AA]");
     app.add_option("--base", o->base,
            "Base map, a whole-world equirectangular JPEG or PNG (default: the widget's map "
            "of the instant's month, in universal time)")
         ->type_name("FILE");
     app.add_option("--lights", o->lights,
-           "City lights: an equirectangular PNG picture, or a lights-point file (any name "
-           "not ending in .png), or none (default: the widget's)")
+           "City lights, a whole-world equirectangular JPEG or PNG: RGBA lights over the "
+           "night side, or an opaque night map drawn as the night side; or none (default: "
+           "the widget's)")
         ->type_name("FILE|none");
+    app.add_option("--lights-points", o->lightsPoints,
+           "City lights from a lights-point file of 12-byte records (colour, longitude, "
+           "latitude) instead of a picture")
+        ->type_name("FILE");
     app.add_option("--sun", o->sun,
            "Picture drawn over the subsolar point, or none (default: the widget's)")
         ->type_name("FILE|none");
+    app.add_option("--marker-size", o->markerSize,
+           "Size of the sun picture and the Moon's disc in pixels, 1 to 1024 (default: the "
+           "widget's sun scaled with the map's height against 512 rows)")
+        ->type_name("PX");
+    app.add_option("--background", o->background,
+           "Colour of what lies off the globe or ellipse, in hexadecimal (default: "
+           "transparent)")
+        ->type_name("RRGGBB");
     app.add_option(
            "--blur", o->blur, "Blur radius of the shade's edge in pixels, 1 to 1000 (default 6)")
         ->type_name("R");
@@ -586,39 +740,56 @@ void addMapOptions(CLI::App& app, RenderOptions& options)
     app.add_flag("--moon", o->moon,
         "Draw the Moon at the sublunar point as a disc showing its phase, the bright limb "
         "toward the Sun");
-    app.add_option("--marker-size", o->markerSize,
-           "Diameter of the Moon's disc in pixels, 1 to 1024 (default: the sun picture's "
-           "width)")
-        ->type_name("PX");
 }
 
 } // namespace cli
 
 namespace {
 
-int render(const RenderOptions& options, const cli::RepeatOptions& repeat)
+// The output's format and quality, checked: a UsageError for a file that is
+// not a picture format or a quality a PNG cannot take.
+std::optional<int> checkedQuality(const RenderOptions& options)
 {
     if (options.output.empty())
-        throw cli::UsageError("-o: give the PNG file to write, such as -o map.png");
+        throw cli::UsageError("-o: give the picture file to write, such as -o map.png");
+    const cli::OutputFormat format = cli::outputFormat(options.output);
+    if (!options.quality)
+        return std::nullopt;
+    const int quality = cli::wholeInRange("--quality", *options.quality, "a quality", 1, 100);
+    if (format == cli::OutputFormat::Png || format == cli::OutputFormat::StandardOutput)
+        throw cli::UsageError(
+            "--quality: a PNG is lossless; give --quality with a .jpg or .webp output");
+    return quality;
+}
+
+int render(const RenderOptions& options, const cli::RepeatOptions& repeat)
+{
     const std::optional<cli::Repeat> every = cli::checkedRepeat(repeat, options.time != "now");
     const double millis = cli::instantFromOption("--time", options.time);
+    checked(options);
+    const std::optional<int> quality = checkedQuality(options);
     const cli::RenderJob job(options);
     if (every)
         return cli::renderRepeatedly(
-            *every, options.output, [&job](double at) { return job.draw(at); });
-    cli::savePicture(job.draw(millis), options.output);
+            *every, options.output, quality, [&job](double at) { return job.draw(at); });
+    cli::savePicture(job.draw(millis), options.output, quality);
     return cli::kExitOk;
 }
 
 cli::Command::Registration registration {{
     "render",
-    "Render the day/night map of an instant to a PNG file",
+    "Render the day/night map of an instant to a PNG, JPEG or WebP file",
     [](CLI::App& app) -> std::function<int()> {
         std::shared_ptr<RenderOptions> o = cli::newRenderOptions();
-        app.add_option("-o,--output", o->output, "The PNG file to write (required)")
+        app.add_option("-o,--output", o->output,
+               "The picture file to write (required): .png, .jpg, .jpeg or .webp by its name, "
+               "or - for PNG on standard output")
             ->type_name("FILE");
         app.add_option("--time", o->time, cli::kTimeOptionHelp)->type_name("T");
         cli::addMapOptions(app, *o);
+        app.add_option("--quality", o->quality,
+               "JPEG and WebP quality, 1 to 100 (JPEG default 90; a WebP is lossless without it)")
+            ->type_name("Q");
         auto repeat = std::make_shared<cli::RepeatOptions>();
         cli::addRepeatOptions(app, *repeat);
         app.footer(
@@ -626,7 +797,9 @@ cli::Command::Registration registration {{
             "  gloam render -o now.png\n"
             "  gloam render --time 2026-06-21T12:00:00Z --center 90,0 --grid 30,30 -o "
             "solstice.png\n"
-            "  gloam render --projection miller --size 1920x1080 --shadow 0.9 -o wallpaper.png\n"
+            "  gloam render --projection miller --size 1920x1080 --shadow 0.9 -o wallpaper.jpg\n"
+            "  gloam render --projection orthographic --center 10,50 --background 000000 -o "
+            "globe.png\n"
             "  gloam render --terminator bands --moon -o twilight.png\n"
             "  gloam render --every 10m --exec 'feh --bg-fill \"$1\"' -o ~/.cache/gloam.png\n"
             "A bad value exits with status 2 and writes nothing; a file that cannot be written,\n"

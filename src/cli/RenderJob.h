@@ -9,6 +9,7 @@
 
 #include <CLI/CLI.hpp>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace cli {
@@ -18,8 +19,8 @@ struct RenderOptions;
 
 // Empty options, for a command line to fill.
 std::shared_ptr<RenderOptions> newRenderOptions();
-// Adds every option of `gloam render` that shapes the map (all but --time and
-// -o) to `app`, bound to `options`.
+// Adds every option of `gloam render` that shapes the map (all but --time,
+// -o and --quality, which say what is written) to `app`, bound to `options`.
 void addMapOptions(CLI::App& app, RenderOptions& options);
 
 class RenderJob {
@@ -43,8 +44,11 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// Writes `picture` as a PNG at `output`, replacing the file whole or not at
-// all; a runtime_error that says why when it cannot.
-void savePicture(const platform::Image& picture, const std::string& output);
+// Writes `picture` at `output` in the format its name asks for (PNG, JPEG or
+// WebP, or PNG on standard output for "-"), at `quality` for a JPEG or WebP,
+// replacing the file whole or not at all; a runtime_error that says why when
+// it cannot.
+void savePicture(
+    const platform::Image& picture, const std::string& output, std::optional<int> quality);
 
 } // namespace cli

@@ -49,7 +49,7 @@ std::optional<Repeat> checkedRepeat(const RepeatOptions& options, bool timeGiven
     return repeat;
 }
 
-int renderRepeatedly(const Repeat& repeat, const std::string& output,
+int renderRepeatedly(const Repeat& repeat, const std::string& output, std::optional<int> quality,
     const std::function<platform::Image(double)>& draw)
 {
     const platform::StopSignals stop;
@@ -62,7 +62,7 @@ int renderRepeatedly(const Repeat& repeat, const std::string& output,
         if (stop.stopped())
             break; // abandoned before its file was touched
         try {
-            savePicture(picture, output);
+            savePicture(picture, output, quality);
         } catch (const std::runtime_error& e) {
             if (done == 0)
                 throw;

@@ -34,11 +34,12 @@ struct Repeat {
 std::optional<Repeat> checkedRepeat(const RepeatOptions& options, bool timeGiven);
 
 // Runs the loop, drawing each map with `draw(instant)` and writing it to
-// `output`. A command that fails is reported on standard error and the loop
+// `output` in the format its name asks for, at `quality` for a JPEG or WebP
+// (see writeOutput). A command that fails is reported on standard error and the loop
 // goes on; so does a write that fails, but for the first one, which is the
 // caller's error to report (a runtime_error). Returns the exit status: 0,
 // also when stopped by a signal.
-int renderRepeatedly(const Repeat& repeat, const std::string& output,
+int renderRepeatedly(const Repeat& repeat, const std::string& output, std::optional<int> quality,
     const std::function<platform::Image(double)>& draw);
 
 } // namespace cli

@@ -27,4 +27,15 @@ using GeographicOf = std::function<platform::Point(float x, float y)>;
 platform::Image reprojected(
     const platform::Image& world, int width, int height, const GeographicOf& geographicOf);
 
+// The longitudes and latitudes (degrees) of the centres of row y's `width`
+// pixels, as a renderer's geographicRow gives them; NaN off the globe.
+using GeographicRow = std::function<void(int y, double* lon, double* lat)>;
+
+// The same sampling a row at a time, for projections that give whole rows
+// cheaply. Pixels off the globe are transparent, so the picture is RGBA.
+// `detail` is the width in pixels of the world as the finest part of the
+// map shows it; a world much wider than that is first reduced to it.
+platform::Image reprojectedRows(const platform::Image& world, int width, int height,
+    const GeographicRow& geographicRow, int detail);
+
 } // namespace cli

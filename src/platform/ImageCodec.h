@@ -1,7 +1,8 @@
-// ImageCodec: JPEG and PNG decoding into bitmaps, and PNG encoding of bitmaps.
-// Pure functions over caller-owned bytes; each result belongs to the caller.
-// Decoders check the picture's size against limits before allocating, and
-// give no bitmap, never a crash, for truncated or corrupt data.
+// ImageCodec: JPEG and PNG decoding into bitmaps, and PNG, JPEG and WebP
+// encoding of bitmaps. Pure functions over caller-owned bytes; each result
+// belongs to the caller. Decoders check the picture's size against limits
+// before allocating, and give no bitmap, never a crash, for truncated or
+// corrupt data.
 #pragma once
 
 #include <cstddef>
@@ -56,9 +57,16 @@ struct PngEncodeOptions {
 std::optional<std::vector<uint8_t>> encodePng(
     const Bitmap& bitmap, const PngEncodeOptions& options = {});
 
-// Encodes a JPEG of an RGB or RGBA bitmap (alpha dropped), quality 1..100.
-// For test pictures and benchmarks; nothing in the engine writes JPEG.
+// Encodes a JPEG of an RGB or RGBA bitmap (alpha dropped, so what is
+// transparent comes out black), quality 1..100.
 std::optional<std::vector<uint8_t>> encodeJpeg(
     const Bitmap& bitmap, int quality = 90, bool progressive = false);
+
+// Encodes a WebP of an RGB or RGBA bitmap: lossless without a quality, lossy
+// at `quality` (1..100) with one. None for an empty bitmap or on failure.
+std::optional<std::vector<uint8_t>> encodeWebp(const Bitmap& bitmap, std::optional<int> quality);
+// Decodes a WebP into an RGBA bitmap (premultiplied). Gloam reads no WebP
+// input; this is for checking what it writes.
+std::optional<Bitmap> decodeWebp(std::span<const uint8_t> bytes);
 
 } // namespace platform

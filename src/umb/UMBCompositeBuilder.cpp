@@ -216,11 +216,40 @@ void UMBCompositeBuilder::drawShade(platform::Bitmap& out, const Settings& setti
         }
         blur_.boxBlurPlane(shade_, settings.width, settings.height, settings.blurdepth);
     }
+    if (settings.night && settings.night->bitmap()) {
+        drawNight(out, *settings.night->bitmap());
+        return;
+    }
     if (out.hasAlpha()) {
         shadeRows<4>(out.data(), shade_.data(), w * h);
     } else {
         for (size_t y = 0; y < h; ++y)
             shadeOpaqueRow(out.data() + y * w * 3, shade_.data() + y * w, w);
+    }
+}
+
+void UMBCompositeBuilder::drawNight(platform::Bitmap& out, const platform::Bitmap& night)
+{
+    // The night map's pixels, premultiplied by the shade, over the map: what
+    // the shade layer in the night map's colours leaves. Where the night map
+    // has no pixel the shade stays black.
+    const int w = out.width(), nw = std::min(w, night.width()), nh = night.height();
+    for (int y = 0; y < out.height(); ++y) {
+        const uint8_t* k = shade_.data() + size_t(y) * size_t(w);
+        for (int x = 0; x < w; ++x) {
+            if (k[x] == 0)
+                continue;
+            uint8_t s[4] = {0, 0, 0, k[x]};
+            if (x < nw && y < nh) {
+                const uint8_t* n = night.pixelAt(x, y);
+                for (int c = 0; c < 3; ++c)
+                    s[c] = uint8_t(mul255(n[c], k[x]));
+            }
+            if (out.hasAlpha())
+                over<4>(out.pixelAt(x, y), s);
+            else
+                over<3>(out.pixelAt(x, y), s);
+        }
     }
 }
 
@@ -336,9 +365,8 @@ void UMBCompositeBuilder::drawLayer(platform::Bitmap& out, const platform::Bitma
 }
 
 void UMBCompositeBuilder::drawSun(
-    platform::Bitmap& out, const platform::Image& sun, platform::Point at)
+    platform::Bitmap& out, const platform::Image& sun, platform::Point at, platform::Size size)
 {
-    const platform::Size size = sun.size();
     if (!(size.width > 0) || !(size.height > 0))
         return;
     // The sun picture drawn, as its layer draws it, into a small transparent
@@ -413,8 +441,22 @@ std::optional<platform::Bitmap> UMBCompositeBuilder::compose(const platform::Ima
         drawLayer(*out, *lightsLayer->bitmap());
     if (settings.sunPicture) {
         std::optional<platform::Image> sun = platform::Image::fromFile(*settings.sunPicture);
-        if (sun && sun->bitmap())
-            drawSun(*out, *sun, settings.sunAt);
+        if (sun && sun->bitmap()) {
+            platform::Size size = sun->size();
+            const double longer = std::max(size.width, size.height);
+            if (settings.markerSize && longer > 0)
+                size = {size.width * *settings.markerSize / longer,
+                    size.height * *settings.markerSize / longer};
+            // On a cylindrical map a sun across a side edge shows at both.
+            const double left = settings.sunAt.x - size.width * 0.5;
+            drawSun(*out, *sun, settings.sunAt, size);
+            if (settings.wrapWidth > 0 && left < 0)
+                drawSun(
+                    *out, *sun, {settings.sunAt.x + settings.wrapWidth, settings.sunAt.y}, size);
+            if (settings.wrapWidth > 0 && left + size.width > settings.wrapWidth)
+                drawSun(
+                    *out, *sun, {settings.sunAt.x - settings.wrapWidth, settings.sunAt.y}, size);
+        }
     }
     return out;
 }

@@ -52,8 +52,11 @@ public:
         std::optional<std::string> lightsPicture; // a ".png" lights source, or none
         std::shared_ptr<const platform::Image> lightsInMemory; // or the picture itself
         bool stretchLights = false; // lightsInMemory is to be stretched over the map
+        std::shared_ptr<const platform::Image> night; // the shade's colours, or black
         std::optional<std::string> sunPicture;
         platform::Point sunAt; // where the sun picture is centred, pixels
+        std::optional<double> markerSize; // the sun's longer side, or its own size
+        double wrapWidth = 0; // a cylindrical map's width, where markers wrap; else 0
     };
 
     // The composite of `base` for the renderer's settings, or none when the
@@ -104,9 +107,13 @@ private:
         else if (lights)
             lightsLayer = renderer.drawLightsLayer(subsolar);
         settings.shade = shade;
+        settings.night = renderer.nightPicture();
         settings.blurdepth = renderer.blurdepth();
         settings.sunPicture = renderer.sunimgpath();
         settings.sunAt = renderer.geographicToPhysical(float(subsolar.x), float(subsolar.y));
+        settings.markerSize = renderer.markerSize();
+        if constexpr (Renderer::kCylindrical)
+            settings.wrapWidth = settings.width;
         // The lights picture is decoded on a second core meanwhile.
         std::future<std::optional<platform::Image>> lightsPicture = startLoading(settings);
         settings.style = renderer.terminatorStyle();
@@ -137,9 +144,12 @@ private:
     // The lights picture stretched over the map, a band of rows at a time
     // where the bands come out as the whole would, skipping bands of day.
     void drawStretchedLights(platform::Bitmap& out, const platform::Image& lights);
+    // The shade in the night map's colours instead of black.
+    void drawNight(platform::Bitmap& out, const platform::Bitmap& night);
     // A whole layer of the map's size over the composite.
     static void drawLayer(platform::Bitmap& out, const platform::Bitmap& layer);
-    void drawSun(platform::Bitmap& out, const platform::Image& sun, platform::Point at);
+    void drawSun(
+        platform::Bitmap& out, const platform::Image& sun, platform::Point at, platform::Size size);
 
     UMBNightMask mask_;
     std::optional<UMBTwilight> twilight_; // in place of the mask for Bands and Smooth

@@ -1,8 +1,11 @@
-// The layers and the composite of both map renderers. They differ only in the
+// The layers and the composite of the map renderers. They differ only in the
 // projection they call through, so they are written once here and built for
 // each renderer at the end of the file.
+#include "umb/UMBAzimuthalEquidistant.h"
 #include "umb/UMBEquirectangular.h"
 #include "umb/UMBMillerCylindrical.h"
+#include "umb/UMBMollweide.h"
+#include "umb/UMBOrthographic.h"
 
 #include "platform/Canvas.h"
 #include "platform/Path.h"
@@ -75,6 +78,54 @@ template<class Projection> platform::Bitmap UMBMapRenderer<Projection>::makeLaye
 }
 
 template<class Projection>
+void UMBMapRenderer<Projection>::clipToGlobe(platform::Bitmap& bitmap) const
+{
+    if constexpr (!Projection::kCylindrical) {
+        const int w = std::min(bitmap.width(), layerWidth());
+        const int h = std::min(bitmap.height(), layerHeight());
+        if (w <= 0 || h <= 0)
+            return;
+        if (!bitmap.hasAlpha())
+            bitmap = bitmap.toRGBA();
+        std::vector<uint8_t> cover(static_cast<size_t>(layerWidth()));
+        for (int y = 0; y < h; ++y) {
+            projection().coverageRow(y, cover.data());
+            uint8_t* p = bitmap.pixelAt(0, y);
+            for (int x = 0; x < w; ++x, p += 4) {
+                const unsigned k = cover[size_t(x)];
+                if (k == 255)
+                    continue;
+                // Premultiplied: all four samples scale alike.
+                for (int c = 0; c < 4; ++c)
+                    p[c] = uint8_t((p[c] * k + 127) / 255);
+            }
+        }
+    }
+}
+
+template<class Projection>
+void UMBMapRenderer<Projection>::colourNightShade(platform::Bitmap& layer) const
+{
+    if (!nightPicture_ || !nightPicture_->bitmap())
+        return;
+    // The shade takes the night map's colours, premultiplied by its alpha.
+    const platform::Bitmap& night = *nightPicture_->bitmap();
+    for (int y = 0; y < std::min(layer.height(), night.height()); ++y)
+        for (int x = 0; x < std::min(layer.width(), night.width()); ++x) {
+            uint8_t* p = layer.pixelAt(x, y);
+            const uint8_t* n = night.pixelAt(x, y);
+            for (int c = 0; c < 3; ++c)
+                p[c] = platform::premultiply(n[c], p[3]);
+        }
+}
+
+template<class Projection>
+void UMBMapRenderer<Projection>::nightMask(UMBNightMask& mask, platform::Point subsolar) const
+{
+    mask.compute(projection(), subsolar, layerWidth(), layerHeight());
+}
+
+template<class Projection>
 platform::Image UMBMapRenderer<Projection>::drawTerminatorLayer(platform::Point subsolar)
 {
     platform::Bitmap layer = makeLayerBitmap();
@@ -88,19 +139,33 @@ platform::Image UMBMapRenderer<Projection>::drawTerminatorLayer(platform::Point 
             for (int x = 0; x < w; ++x)
                 layer.pixelAt(x, y)[3] = row[x];
         }
+        colourNightShade(layer);
+        clipToGlobe(layer);
         return platform::Image(std::move(layer));
     }
-    // Each pixel is tested at its corner, exactly as the projection places
-    // it; black premultiplied is all zeros but the alpha.
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            platform::Point g = projection().physicalToGeographic(float(x), float(y));
-            if (!UMBDefines::pointIsVisible(g.x, g.y, subsolar.x, subsolar.y))
-                layer.pixelAt(x, y)[3] = shade;
+    if constexpr (!Projection::kCylindrical) {
+        // Off the globe the mask continues the night side outward, so the
+        // blur sees no edge at the outline; the clip then takes it away.
+        UMBNightMask mask;
+        nightMask(mask, subsolar);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                layer.pixelAt(x, y)[3] = mask.row(y)[x] & shade;
+    } else {
+        // Each pixel is tested at its corner, exactly as the projection places
+        // it; black premultiplied is all zeros but the alpha.
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                platform::Point g = projection().physicalToGeographic(float(x), float(y));
+                if (!UMBDefines::pointIsVisible(g.x, g.y, subsolar.x, subsolar.y))
+                    layer.pixelAt(x, y)[3] = shade;
+            }
         }
     }
     if (!layer.isEmpty())
         blurfilter_.boxBlurPixelsWithAlpha(layer, blurdepth_);
+    colourNightShade(layer);
+    clipToGlobe(layer);
     return platform::Image(std::move(layer));
 }
 
@@ -142,6 +207,7 @@ platform::Image UMBMapRenderer<Projection>::drawLightsLayer(platform::Point subs
             continue;
         layer.setColorAt(int(p.x), int(p.y), color);
     }
+    clipToGlobe(layer);
     return platform::Image(std::move(layer));
 }
 
@@ -176,15 +242,26 @@ platform::Image UMBMapRenderer<Projection>::drawLightsLayerFromImage(platform::P
                     p[c] = mul255(p[c], show[x]);
             }
         }
+        clipToGlobe(layer);
         return platform::Image(std::move(layer));
     }
-    for (int y = 0; y < h; ++y) {
-        for (int x = 0; x < w; ++x) {
-            platform::Point g = projection().physicalToGeographic(float(x), float(y));
-            if (!UMBDefines::pointIsVisible(g.x, g.y, subsolar.x, subsolar.y))
-                copyPixel(*source, x, y, layer, x, y);
+    if constexpr (!Projection::kCylindrical) {
+        UMBNightMask mask;
+        nightMask(mask, subsolar);
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                if (mask.row(y)[x])
+                    copyPixel(*source, x, y, layer, x, y);
+    } else {
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                platform::Point g = projection().physicalToGeographic(float(x), float(y));
+                if (!UMBDefines::pointIsVisible(g.x, g.y, subsolar.x, subsolar.y))
+                    copyPixel(*source, x, y, layer, x, y);
+            }
         }
     }
+    clipToGlobe(layer);
     return platform::Image(std::move(layer));
 }
 
@@ -199,14 +276,15 @@ platform::Image UMBMapRenderer<Projection>::drawSunLayer(platform::Point subsola
         return layer;
     platform::Canvas canvas(layer, flipped_);
     canvas.setInterpolation(platform::Interpolation::High);
-    const platform::Size s = sun->size();
+    const platform::Size s = markerExtent(sun->size());
     const platform::Point p
         = projection().geographicToPhysical(float(subsolar.x), float(subsolar.y));
-    // Drawn once, so what lies beyond an edge is clipped and never reappears
-    // at the opposite edge.
-    canvas.drawImage(*sun, platform::Rect {{p.x - s.width * 0.5, p.y - s.height * 0.5}, s},
-        platform::Rect {}, platform::CompositeOp::SourceOver, 1.0);
+    const double left = p.x - s.width * 0.5;
+    for (double shift : markerCopies(left, s.width))
+        canvas.drawImage(*sun, platform::Rect {{left + shift, p.y - s.height * 0.5}, s},
+            platform::Rect {}, platform::CompositeOp::SourceOver, 1.0);
     canvas.end();
+    clipToGlobe(layer);
     return layer;
 }
 
@@ -218,31 +296,74 @@ platform::Image UMBMapRenderer<Projection>::drawGridLayer(int32_t lonStep, int32
         return layer;
     platform::Canvas canvas(layer, flipped_);
     canvas.saveState();
-    canvas.setAntialias(false);
     canvas.setInterpolation(platform::Interpolation::High);
     platform::Path path;
     path.setLineWidth(1.0);
-    // A one-pixel line along a pixel boundary covers half of two pixels, and
-    // without antialiasing the one before the boundary wins: the meridian of
-    // longitude 0 would land a pixel west of it. Moved half a pixel on, each
-    // line fills the pixel whose corner lies on it, as in every other layer.
-    constexpr double kHalfPixel = 0.5;
-    // The end values are included, so a step that divides the circle draws
-    // both 0 and 360 (the same meridian) and both poles.
-    for (int64_t lon = 0; lon < int64_t(lonStep) + 360; lon += lonStep) {
-        double x = projection().geographicToPhysical(float(lon), 0.0f).x + kHalfPixel;
-        path.moveTo({x, 0.0});
-        path.lineTo({x, double(mapheight_)});
+    if constexpr (Projection::kCylindrical) {
+        canvas.setAntialias(false);
+        // A one-pixel line along a pixel boundary covers half of two pixels,
+        // and without antialiasing the one before the boundary wins: the
+        // meridian of longitude 0 would land a pixel west of it. Moved half a
+        // pixel on, each line fills the pixel whose corner lies on it, as in
+        // every other layer.
+        constexpr double kHalfPixel = 0.5;
+        // The end values are included, so a step that divides the circle
+        // draws both 0 and 360 (the same meridian) and both poles.
+        for (int64_t lon = 0; lon < int64_t(lonStep) + 360; lon += lonStep) {
+            double x = projection().geographicToPhysical(float(lon), 0.0f).x + kHalfPixel;
+            path.moveTo({x, 0.0});
+            path.lineTo({x, double(mapheight_)});
+        }
+        for (int64_t lat = -90; lat < int64_t(latStep) + 90; lat += latStep) {
+            double y = projection().geographicToPhysical(0.0f, float(lat)).y + kHalfPixel;
+            path.moveTo({0.0, y});
+            path.lineTo({double(mapwidth_), y});
+        }
+    } else {
+        // Meridians and parallels are curves here: polylines through points a
+        // quarter degree apart, broken where a point is hidden or where the
+        // line leaves the map at one side and comes back at another.
+        constexpr double kStep = 0.25;
+        const double jump = 0.25 * std::min(double(mapwidth_), double(mapheight_));
+        auto polyline = [&](auto pointAt, int count) {
+            bool drawing = false;
+            platform::Point last;
+            for (int i = 0; i <= count; ++i) {
+                const platform::Point p = pointAt(i);
+                if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
+                    drawing = false;
+                    continue;
+                }
+                if (drawing && std::hypot(p.x - last.x, p.y - last.y) < jump)
+                    path.lineTo(p);
+                else
+                    path.moveTo(p);
+                drawing = true;
+                last = p;
+            }
+        };
+        const int along = int(180 / kStep);
+        for (int64_t lon = 0; lon < 360; lon += lonStep)
+            polyline(
+                [&](int i) {
+                    return projection().geographicToPhysical(float(lon), float(-90 + i * kStep));
+                },
+                along);
+        // The poles are points, not lines. Parallels start from the map's
+        // own meridian so that none is cut where longitudes wrap.
+        for (int64_t lat = -90 + latStep; lat < 90; lat += latStep)
+            polyline(
+                [&](int i) {
+                    return projection().geographicToPhysical(
+                        float(maporigin_.x - 180 + i * kStep), float(lat));
+                },
+                2 * along);
     }
-    for (int64_t lat = -90; lat < int64_t(latStep) + 90; lat += latStep) {
-        double y = projection().geographicToPhysical(0.0f, float(lat)).y + kHalfPixel;
-        path.moveTo({0.0, y});
-        path.lineTo({double(mapwidth_), y});
-    }
-    canvas.setColor(platform::Color::deviceRGB(0, 0, 0, 0.25));
+    canvas.setColor(gridColor_);
     canvas.stroke(path);
     canvas.restoreState();
     canvas.end();
+    clipToGlobe(layer);
     return layer;
 }
 
@@ -252,8 +373,10 @@ platform::Image UMBMapRenderer<Projection>::drawCompositeImage(
 {
     UMBCompositeBuilder builder;
     if (std::optional<platform::Bitmap> built
-        = builder.build(projection(), base, subsolar, shadeAlpha(alpha_)))
+        = builder.build(projection(), base, subsolar, shadeAlpha(alpha_))) {
+        clipToGlobe(*built);
         return platform::Image(std::move(*built));
+    }
     return drawCompositeImageFromLayers(base, subsolar);
 }
 
@@ -263,8 +386,10 @@ platform::Image UMBMapRenderer<Projection>::drawCompositeImage(
 {
     UMBCompositeBuilder builder;
     if (std::optional<platform::Bitmap> built
-        = builder.build(projection(), std::move(base), subsolar, shadeAlpha(alpha_)))
+        = builder.build(projection(), std::move(base), subsolar, shadeAlpha(alpha_))) {
+        clipToGlobe(*built);
         return platform::Image(std::move(*built));
+    }
     return drawCompositeImageFromLayers(base, subsolar);
 }
 
@@ -288,12 +413,13 @@ platform::Image UMBMapRenderer<Projection>::drawCompositeImageFromLayers(
     draw(drawLightsLayer(subsolar));
     draw(drawSunLayer(subsolar));
     canvas.end();
+    clipToGlobe(composite);
     return composite;
 }
 
 template<class Projection>
 platform::Image UMBMapRenderer<Projection>::centerImage(
-    platform::Image picture, platform::Point origin)
+    platform::Image picture, platform::Point origin) requires Projection::kCylindrical
 {
     if (origin.x == 0.0 && origin.y == 0.0)
         return picture;
@@ -326,5 +452,8 @@ platform::Image UMBMapRenderer<Projection>::centerImage(
 
 template class UMBMapRenderer<UMBEquirectangular>;
 template class UMBMapRenderer<UMBMillerCylindrical>;
+template class UMBMapRenderer<UMBOrthographic>;
+template class UMBMapRenderer<UMBAzimuthalEquidistant>;
+template class UMBMapRenderer<UMBMollweide>;
 
 } // namespace umb

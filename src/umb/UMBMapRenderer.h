@@ -1,25 +1,35 @@
-// UMBMapRenderer: the state and the layers shared by the two map renderers.
-// A renderer knows the size of a world map picture and how geographic points
+// UMBMapRenderer: the state and the layers shared by the map renderers. A
+// renderer knows the size of a world map picture and how geographic points
 // land on its pixels; the projection itself (the two conversions and the
 // scales) belongs to the derived class, which every layer calls through.
+// Cylindrical projections (a column is a meridian, a row a parallel, the map
+// 360 degrees across) say so with kCylindrical; the others also give the
+// layers whole rows at a time (geographicRow, sineOfAltitudeRow, coverageRow)
+// and leave transparent what lies off the globe.
 // Owns its paths, its map origin and its box blur; holds no pixels between
 // calls: every layer is a new picture owned by the caller.
 #pragma once
 
+#include "platform/Color.h"
 #include "platform/Geometry.h"
 #include "platform/Image.h"
 #include "umb/UMBBoxBlur.h"
+#include "umb/UMBNightMask.h"
 #include "umb/UMBTwilight.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace umb {
 
 template<class Projection> class UMBMapRenderer {
 public:
+    static constexpr bool kCylindrical = true;
+
     // --- properties: plain reads and writes. Setting mapwidth or mapheight
     // alone leaves the scales as they are; setDimensions recomputes them.
     const std::optional<std::string>& lightsimgpath() const { return lightsimgpath_; }
@@ -36,6 +46,14 @@ public:
     {
         lightsPicture_ = std::move(picture);
         lightsPictureStretched_ = stretched;
+    }
+    // An opaque night map on the map's grid: while one is set the night shade
+    // shows it instead of black, at the shade's opacity, so that it is the
+    // night side and fades into the day across the shade's edge.
+    const std::shared_ptr<const platform::Image>& nightPicture() const { return nightPicture_; }
+    void setNightPicture(std::shared_ptr<const platform::Image> picture)
+    {
+        nightPicture_ = std::move(picture);
     }
     const std::optional<std::string>& sunimgpath() const { return sunimgpath_; }
     void setSunimgpath(std::optional<std::string> path) { sunimgpath_ = std::move(path); }
@@ -56,6 +74,13 @@ public:
     // UMBTwilight), without blur, with the lights fading in with the dark.
     UMBTerminatorStyle terminatorStyle() const { return terminatorStyle_; }
     void setTerminatorStyle(UMBTerminatorStyle style) { terminatorStyle_ = style; }
+    // The size in pixels the sun picture is drawn at (its longer side); none,
+    // the default, draws it at its own size.
+    std::optional<double> markerSize() const { return markerSize_; }
+    void setMarkerSize(std::optional<double> size) { markerSize_ = size; }
+    // The colour of the grid layer's lines; black at 25 % by default.
+    const platform::Color& gridColor() const { return gridColor_; }
+    void setGridColor(const platform::Color& color) { gridColor_ = color; }
 
     // Stores the size, then recomputes both scales for it. The map origin and
     // every other setting stay.
@@ -67,6 +92,32 @@ public:
     }
 
     UMBBoxBlur& blurfilter() { return blurfilter_; }
+
+    // The size a marker picture of `picture`'s size is drawn at: scaled so
+    // that its longer side is the marker size, or its own without one.
+    platform::Size markerExtent(platform::Size picture) const
+    {
+        const double longer = std::max(picture.width, picture.height);
+        if (!markerSize_ || !(longer > 0))
+            return picture;
+        const double k = *markerSize_ / longer;
+        return {picture.width * k, picture.height * k};
+    }
+    // The horizontal shifts at which a marker spanning [left, left + width)
+    // is drawn: 0, and on a cylindrical map one map's width either way where
+    // it crosses a side edge, since the globe goes on there.
+    std::vector<double> markerCopies(double left, double width) const
+    {
+        std::vector<double> shifts {0.0};
+        if constexpr (Projection::kCylindrical) {
+            const double w = layerWidth();
+            if (left < 0)
+                shifts.push_back(w);
+            if (left + width > w)
+                shifts.push_back(-w);
+        }
+        return shifts;
+    }
 
     // --- layers. Each is a new transparent picture of trunc(mapwidth) x
     // trunc(mapheight) pixels on the map's pixel grid; `subsolar` is the
@@ -86,11 +137,14 @@ public:
     // rest transparent; where the picture has no pixel (it is smaller than
     // the map, or missing) the layer stays transparent.
     platform::Image drawLightsLayerFromImage(platform::Point subsolar) const;
-    // The sun picture at its own size centred on the subsolar point, clipped
-    // at the map's edges (never wrapped). No sun picture: transparent.
+    // The sun picture at the marker size centred on the subsolar point. On a
+    // cylindrical map what crosses a side edge comes back at the other, as
+    // the map itself does; other edges clip it. No sun picture: transparent.
     platform::Image drawSunLayer(platform::Point subsolar) const;
     // Meridians every `lonStep` degrees from longitude 0 and parallels every
-    // `latStep` degrees from latitude -90, one pixel wide, black at 25 %.
+    // `latStep` degrees from latitude -90, one pixel wide, in gridColor();
+    // straight and not antialiased on a cylindrical map, antialiased curves
+    // on the others.
     // A step of 0 or below gives a transparent layer: such a loop would never
     // reach its end.
     platform::Image drawGridLayer(int32_t lonStep, int32_t latStep) const;
@@ -111,7 +165,9 @@ public:
     // both ways, and makes `origin` the map origin for every later layer. An
     // origin of exactly (0, 0) returns the picture as it is and keeps the map
     // origin.
-    platform::Image centerImage(platform::Image picture, platform::Point origin);
+    // Cylindrical maps only: the others are centred by their projection.
+    platform::Image centerImage(
+        platform::Image picture, platform::Point origin) requires Projection::kCylindrical;
 
 protected:
     // The defaults common to both projections; the derived constructor then
@@ -148,6 +204,19 @@ protected:
 
     // A transparent RGBA bitmap of the layer size.
     platform::Bitmap makeLayerBitmap() const;
+    // The night shade's black in the night map's colours, when there is one.
+    void colourNightShade(platform::Bitmap& layer) const;
+    // The night side of the map's grid for the Sun over `subsolar`.
+    void nightMask(UMBNightMask& mask, platform::Point subsolar) const;
+    // Off the globe of a non-cylindrical map, each pixel keeps only the share
+    // of it the globe covers; an RGB bitmap becomes RGBA for that. Does
+    // nothing on a cylindrical map.
+    void clipToGlobe(platform::Bitmap& bitmap) const;
+    void clipToGlobe(platform::Image& image) const
+    {
+        if (image.bitmap())
+            clipToGlobe(*image.bitmap());
+    }
     // The layer size in whole pixels. A size that is not a number of pixels
     // a bitmap could hold (negative, NaN, beyond 2^20) counts as 0.
     int layerWidth() const { return pixelCount(mapwidth_); }
@@ -161,6 +230,7 @@ protected:
     std::optional<std::string> lightsimgpath_;
     std::shared_ptr<const platform::Image> lightsPicture_;
     bool lightsPictureStretched_ = false;
+    std::shared_ptr<const platform::Image> nightPicture_;
     std::optional<std::string> sunimgpath_;
     platform::Point maporigin_;
     double scalex_ = 0; // degrees of longitude per pixel column
@@ -171,6 +241,8 @@ protected:
     int32_t blurdepth_; // blur radius of the night shade, pixels
     bool flipped_; // layers drawn top-left origin when true, composite bottom-left
     UMBTerminatorStyle terminatorStyle_ = UMBTerminatorStyle::Blur;
+    std::optional<double> markerSize_;
+    platform::Color gridColor_ = platform::Color::deviceRGB(0, 0, 0, 0.25);
     UMBBoxBlur blurfilter_;
 };
 

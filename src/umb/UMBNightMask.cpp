@@ -62,4 +62,16 @@ void UMBNightMask::fill(platform::Point subsolar)
     }
 }
 
+void UMBNightMask::fillRow(int y)
+{
+    uint8_t* out = mask_.data() + size_t(y) * size_t(width_);
+    int count = 0;
+    for (int x = 0; x < width_; ++x) {
+        const uint8_t night = sines_[size_t(x)] < 0.0 ? 0xFF : 0;
+        out[x] = night;
+        count += night & 1;
+    }
+    nightCounts_[size_t(y)] = count;
+}
+
 } // namespace umb

@@ -15,14 +15,23 @@ namespace umb {
 
 class UMBNightMask {
 public:
-    // Fills the mask for a width x height grid. Both renderers' projections
-    // are cylindrical: a pixel's longitude depends on its column alone and its
-    // latitude on its row alone, which is what lets the trigonometry be done
-    // W + H times rather than W x H times.
+    // Fills the mask for a width x height grid. On a cylindrical projection a
+    // pixel's longitude depends on its column alone and its latitude on its
+    // row alone, which is what lets the trigonometry be done W + H times
+    // rather than W x H times; other projections give the sine of the Sun's
+    // altitude a row at a time, each as cheaply as it can.
     template<class Renderer>
     void compute(const Renderer& renderer, platform::Point subsolar, int width, int height)
     {
         resize(width, height);
+        if constexpr (!Renderer::kCylindrical) {
+            sines_.resize(size_t(width_));
+            for (int y = 0; y < height_; ++y) {
+                renderer.sineOfAltitudeRow(y, 0.0f, 0.0f, subsolar, sines_.data());
+                fillRow(y);
+            }
+            return;
+        }
         for (int x = 0; x < width_; ++x)
             longitudes_[size_t(x)] = renderer.physicalToGeographic(float(x), 0.0f).x;
         for (int y = 0; y < height_; ++y)
@@ -41,11 +50,13 @@ public:
 private:
     void resize(int width, int height);
     void fill(platform::Point subsolar);
+    // Row y from the sines in sines_: night where below 0 (NaN is day).
+    void fillRow(int y);
 
     int width_ = 0;
     int height_ = 0;
     std::vector<double> longitudes_, latitudes_;
-    std::vector<double> columnCos_, rowSin_, rowCos_;
+    std::vector<double> columnCos_, rowSin_, rowCos_, sines_;
     std::vector<int> nightCounts_;
     std::vector<uint8_t> mask_;
 };

@@ -24,6 +24,7 @@ double sinDegrees(double degrees)
 UMBTwilight::UMBTwilight(UMBTerminatorStyle style, platform::Point subsolar, uint8_t shade)
     : style_(style)
     , shadeLevel_(shade)
+    , subsolar_(subsolar)
     , subsolarLon_(subsolar.x)
     , sinDelta_(std::sin(subsolar.y * kDegreesToRadians))
     , cosDelta_(std::cos(subsolar.y * kDegreesToRadians))
@@ -41,8 +42,8 @@ UMBTwilight::UMBTwilight(UMBTerminatorStyle style, platform::Point subsolar, uin
     lightsScale_ = kBins / (sinDay_ - sinCivil_);
     for (int i = 0; i < kBins; ++i) {
         const double centre = (i + 0.5) / kBins;
-        const double hSmooth
-            = std::asin(sinAstronomical_ + centre * (sinDay_ - sinAstronomical_)) * kRadiansToDegrees;
+        const double hSmooth = std::asin(sinAstronomical_ + centre * (sinDay_ - sinAstronomical_))
+            * kRadiansToDegrees;
         smoothTable_[size_t(i)] = level((kDay - hSmooth) / (kDay - kAstronomical), shade);
         const double hLights
             = std::asin(sinCivil_ + centre * (sinDay_ - sinCivil_)) * kRadiansToDegrees;
@@ -104,7 +105,8 @@ void UMBTwilight::fill()
 {
     // The terms of sineOfAltitude, in its order, once a column and once a row.
     for (int x = 0; x < width_; ++x)
-        columnCos_[size_t(x)] = std::cos((subsolarLon_ - longitudes_[size_t(x)]) * kDegreesToRadians);
+        columnCos_[size_t(x)]
+            = std::cos((subsolarLon_ - longitudes_[size_t(x)]) * kDegreesToRadians);
     for (int y = 0; y < height_; ++y) {
         const double phi = latitudes_[size_t(y)] * kDegreesToRadians;
         rowCos_[size_t(y)] = std::cos(phi) * cosDelta_;
@@ -123,6 +125,20 @@ void UMBTwilight::fill()
         }
         rowLights_[size_t(y)] = any;
     }
+}
+
+void UMBTwilight::fillRow(int y)
+{
+    uint8_t* shade = shade_.data() + size_t(y) * size_t(width_);
+    uint8_t* lights = lights_.data() + size_t(y) * size_t(width_);
+    uint8_t any = 0;
+    for (int x = 0; x < width_; ++x) {
+        const double s = sines_[size_t(x)];
+        shade[x] = shadeFor(s);
+        lights[x] = lightsFor(s);
+        any |= lights[x];
+    }
+    rowLights_[size_t(y)] = any;
 }
 
 } // namespace umb

@@ -52,12 +52,22 @@ public:
     uint8_t lightsFor(double sinAltitude) const;
 
     // The shade and the lights planes of a width x height grid, each pixel
-    // taken at its centre through the renderer's physicalToGeographic. Both
-    // renderers' projections are cylindrical: a pixel's longitude depends on
-    // its column alone and its latitude on its row alone.
+    // taken at its centre through the renderer's physicalToGeographic. On a
+    // cylindrical projection a pixel's longitude depends on its column alone
+    // and its latitude on its row alone; the others give the sine of the
+    // altitude a row at a time, as cheaply as each can, and off their globe
+    // it runs on past the outline.
     template<class Renderer> void compute(const Renderer& renderer, int width, int height)
     {
         resize(width, height);
+        if constexpr (!Renderer::kCylindrical) {
+            sines_.resize(size_t(width_));
+            for (int y = 0; y < height_; ++y) {
+                renderer.sineOfAltitudeRow(y, 0.5f, 0.5f, subsolar_, sines_.data());
+                fillRow(y);
+            }
+            return;
+        }
         for (int x = 0; x < width_; ++x)
             longitudes_[size_t(x)] = renderer.physicalToGeographic(float(x) + 0.5f, 0.5f).x;
         for (int y = 0; y < height_; ++y)
@@ -103,9 +113,12 @@ private:
 
     void resize(int width, int height);
     void fill();
+    // Row y of the planes from the sines in sines_.
+    void fillRow(int y);
 
     UMBTerminatorStyle style_;
     uint8_t shadeLevel_;
+    platform::Point subsolar_;
     double subsolarLon_, sinDelta_, cosDelta_;
     // sin of kDay, kCivil, kNautical, kAstronomical.
     double sinDay_, sinCivil_, sinNautical_, sinAstronomical_;
@@ -114,7 +127,7 @@ private:
     double smoothScale_ = 0, lightsScale_ = 0;
 
     int width_ = 0, height_ = 0;
-    std::vector<double> longitudes_, latitudes_, columnCos_, rowSin_, rowCos_;
+    std::vector<double> longitudes_, latitudes_, columnCos_, rowSin_, rowCos_, sines_;
     std::vector<uint8_t> shade_, lights_, rowLights_;
 };
 

@@ -50,7 +50,7 @@ protected:
     // picture read once must be fitted as a single render fits it.
     std::vector<std::string> with(std::vector<std::string> arguments) const
     {
-        for (const char* a : {"--base", "", "--blur", "2", "--center", "40,10", "--grid", "30,30"})
+        for (const char* a : {"--base", "", "--blur", "2", "--center", "40,0", "--grid", "30,30"})
             arguments.push_back(*a ? a : dir / "base.png");
         return arguments;
     }
@@ -71,9 +71,13 @@ protected:
 TEST_F(AnimateCommandTest, AnApngsFramesAreTheSingleRendersOfTheirInstants)
 {
     // Render's options reach every frame: the projection, the terminator's
-    // style and the Moon as well as those every run here is given.
+    // style, the Moon, the markers' size, the grid's colour and the
+    // background as well as those every run here is given.
     const std::vector<std::string> looks[]
-        = {{}, {"--projection", "miller", "--terminator", "bands", "--moon"}};
+        = {{}, {"--projection", "miller", "--terminator", "bands", "--moon"},
+            {"--projection", "orthographic", "--moon", "--marker-size", "5", "--background",
+                "102030", "--grid-color", "ff000080"},
+            {"--projection", "mollweide", "--terminator", "smooth"}};
     for (const auto& look : looks) {
         auto withLook = [&](std::vector<std::string> arguments) {
             arguments.insert(arguments.end(), look.begin(), look.end());
@@ -145,6 +149,8 @@ TEST_F(AnimateCommandTest, BadSpansAndValuesExitWithStatusTwoAndWriteNothing)
         {{"--fps", "61"}, "--fps"},
         {{"--quality", "80"}, "--quality"}, // only for .webp
         {{"-o", "day.gif"}, "-o"},
+        {{"--projection", "globe"}, "--projection"}, // render's own checks
+        {{"--background", "blue"}, "--background"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> arguments = {"animate", "--from", "2024-06-01", "--to",

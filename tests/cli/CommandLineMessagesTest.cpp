@@ -47,7 +47,7 @@ TEST(CommandLineMessagesTest, EachMistakeNamesTheRemedy)
         {{"sun", "--time"}, {"gloam sun: --time needs a value: the instant, ISO 8601"}},
         {{"render", "--time", "--grid", "30,30"}, {"--time needs a value"}},
         {{"render", "--time", "--jsno"}, {"--time needs a value"}},
-        {{"render", "-o"}, {"-o needs a value: the PNG file to write"}},
+        {{"render", "-o"}, {"-o needs a value: the picture file to write"}},
         {{"coord", "--ra", "1", "--ra", "2"}, {"--ra is given twice; give it once"}},
         {{"sun", "--json=maybe"}, {"--json takes no value"}},
         {{"serve", "--port", "99999"},

@@ -5,15 +5,23 @@
 #include "platform/Files.h"
 #include "platform/Image.h"
 #include "platform/ImageCodec.h"
+#include "umb/UMBAzimuthalEquidistant.h"
+#include "umb/UMBGlobeFrame.h"
 #include "umb/UMBMillerCylindrical.h"
+#include "umb/UMBOrthographic.h"
 
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
+#include <numbers>
+#include <optional>
+#include <span>
 
 using namespace testing_cli;
+using platform::Point;
 using testing_support::TempDir;
 
 namespace {
@@ -114,6 +122,7 @@ TEST_F(RenderCommandTest, BadValuesExitWithStatusTwoAndWriteNothing)
         *platform::encodeJpeg(testing_support::gradient(64, 32, platform::PixelFormat::RGB), 80),
         65500, 65500);
     ASSERT_TRUE(platform::writeFileAtomically(dir / "lie.png", lie));
+    std::ofstream(dir / "partial.points") << std::string(13, 'x');
     const std::string out = dir / "out.png";
     std::vector<std::string> cases[] = {
         {"--time", "2024-02-30"},
@@ -141,14 +150,25 @@ TEST_F(RenderCommandTest, BadValuesExitWithStatusTwoAndWriteNothing)
         {"--lights", dir / "lie.png"},
         {"--blur", "0"},
         {"--widget", dir.path.string()},
+        {"--center", "0,10"}, // rows would wrap on a flat map
+        {"--projection", "mollweide", "--center", "0,10"},
+        {"--lights", dir / "notapicture.png"},
+        {"--lights", dir / "base.png", "--lights-points", dir / "partial.points"},
+        {"--lights-points", dir / "partial.points"},
+        {"--background", "12345"},
+        {"--grid-color", "black"},
+        {"--marker-size", "0"},
+        {"--quality", "101"},
+        {"--quality", "50"}, // a PNG has no quality
+        {"-o", dir / "out.gif"},
     };
     for (const auto& extra : cases) {
         expectUsageError(renderArguments(dir, extra), "gloam render");
         EXPECT_FALSE(fs::exists(out)) << extra[0];
     }
     expectUsageError({"render", "--base", dir / "base.png"}, "-o"); // no output named at all
-    // Nothing but the pictures of the test is left in the folder.
-    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 3);
+    // Nothing but the files of the test is left in the folder.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path), fs::directory_iterator()), 4);
 }
 
 TEST_F(RenderCommandTest, AnOutputThatCannotBeWrittenIsStatusOneAndAnOldFileStaysWhole)
@@ -156,7 +176,8 @@ TEST_F(RenderCommandTest, AnOutputThatCannotBeWrittenIsStatusOneAndAnOldFileStay
     auto outcome = runGloam(renderArguments(dir, {"-o", dir / "no/such/folder/out.png"}));
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.err.find("folder does not exist"), std::string::npos) << outcome.err;
-    outcome = runGloam(renderArguments(dir, {"-o", dir.path.string()}));
+    fs::create_directory(dir / "folder.png");
+    outcome = runGloam(renderArguments(dir, {"-o", dir / "folder.png"}));
     EXPECT_EQ(outcome.status, 1);
     EXPECT_NE(outcome.err.find("cannot write"), std::string::npos) << outcome.err;
 
@@ -242,11 +263,10 @@ TEST_F(RenderCommandTest, TheGridLiesOnWholeDegreesFromTheMapsOrigin)
     EXPECT_EQ(map.grey(100, 60), 150); // 30 N
     EXPECT_EQ(map.grey(100, 75), 200);
 
-    // Centred ten degrees north, the equator lies ten rows lower.
-    map = render(dir, {"--shadow", "0", "--grid", "30,30", "--center", "0,10"});
-    EXPECT_EQ(map.grey(100, 100), 150);
-    EXPECT_EQ(map.grey(100, 90), 200);
-    EXPECT_EQ(map.grey(100, 80), 200);
+    // In its own colour.
+    map = render(dir, {"--shadow", "0", "--grid", "30,30", "--grid-color", "ff0000"});
+    EXPECT_EQ(map.at(100, 90).r, 255);
+    EXPECT_EQ(map.at(100, 90).g, 0);
 }
 
 TEST_F(RenderCommandTest, MillerReprojectsTheMapSoGeographyAndShadeLineUp)
@@ -293,7 +313,7 @@ TEST_F(RenderCommandTest, LightsStayOnTheirCitiesAtAnySize)
     map = render(dir, {"--lights", dir / "lights.png", "--center", "90,0"});
     EXPECT_EQ(map.grey(45, 90), 255) << "the city moved with the map";
 
-    // A file not ending in .png holds lights points: a red light there too.
+    // A lights-point file: a red light there too.
     const float lon = -45.0f, lat = 0.0f;
     const uint32_t red = 0xFFFF0000u;
     std::string record(12, '\0');
@@ -301,7 +321,7 @@ TEST_F(RenderCommandTest, LightsStayOnTheirCitiesAtAnySize)
     std::memcpy(&record[4], &lon, 4);
     std::memcpy(&record[8], &lat, 4);
     std::ofstream(dir / "lights.points", std::ios::binary) << record;
-    map = render(dir, {"--lights", dir / "lights.points"});
+    map = render(dir, {"--lights-points", dir / "lights.points"});
     EXPECT_EQ(map.at(135, 90).r, 255);
     EXPECT_EQ(map.at(135, 90).g, 0);
 }
@@ -332,4 +352,125 @@ TEST_F(RenderCommandTest, TheWidgetsOwnPicturesMakeADayAndANightSide)
     }
     for (int x : {240, 260, 280, 340, 0, 20})
         EXPECT_EQ(brightness(shaded, x), brightness(plain, x)) << "day at " << x;
+}
+
+TEST_F(RenderCommandTest, LightsAreToldByContentAndANightMapIsTheNightSide)
+{
+    // An opaque blue night map as a JPEG whose name says nothing.
+    platform::Bitmap blue(360, 180, platform::PixelFormat::RGB);
+    for (size_t i = 0; i < blue.byteCount(); i += 3)
+        blue.data()[i + 2] = 255;
+    auto jpeg = platform::encodeJpeg(blue, 95);
+    ASSERT_TRUE(jpeg && platform::writeFileAtomically(dir / "night.dat", *jpeg));
+    Picture map = render(dir, {"--lights", dir / "night.dat"});
+    EXPECT_GE(map.at(135, 90).b, 250) << "the night side is the night map";
+    EXPECT_LE(map.at(135, 90).r, 5);
+    EXPECT_EQ(map.grey(300, 90), 200) << "the day side is the base map";
+}
+
+TEST_F(RenderCommandTest, OutputFormatFollowsTheName)
+{
+    auto decoded = [](const std::string& path) -> std::optional<platform::Bitmap> {
+        auto bytes = platform::readFile(path);
+        if (!bytes)
+            return std::nullopt;
+        if (auto picture = platform::decodeImage(*bytes))
+            return picture;
+        return platform::decodeWebp(*bytes);
+    };
+    for (const char* name : {"map.png", "map.jpg", "map.JPEG", "map.webp"}) {
+        auto outcome = runGloam(renderArguments(dir, {"--size", "90x45", "-o", dir / name}));
+        EXPECT_EQ(outcome.status, 0) << outcome.err;
+        auto bitmap = decoded(dir / name);
+        ASSERT_TRUE(bitmap) << name;
+        EXPECT_EQ(bitmap->width(), 90) << name;
+        EXPECT_EQ(bitmap->height(), 45) << name;
+    }
+    // A lossy WebP is the smaller; "-" is PNG on standard output.
+    auto lossy = runGloam(
+        renderArguments(dir, {"--size", "90x45", "--quality", "20", "-o", dir / "lossy.webp"}));
+    EXPECT_EQ(lossy.status, 0) << lossy.err;
+    EXPECT_LT(fs::file_size(dir / "lossy.webp"), fs::file_size(dir / "map.webp"));
+    auto piped = runGloam(renderArguments(dir, {"--size", "90x45", "-o", "-"}));
+    EXPECT_EQ(piped.status, 0) << piped.err;
+    auto png = platform::decodePng(
+        std::span(reinterpret_cast<const uint8_t*>(piped.out.data()), piped.out.size()));
+    ASSERT_TRUE(png);
+    EXPECT_EQ(png->width(), 90);
+}
+
+TEST_F(RenderCommandTest, WholeWorldProjectionsFillTheirDiscOrEllipse)
+{
+    const struct {
+        const char* projection;
+        int w, h; // the default size for a 360 x 180 base map
+        int x, y; // a point just inside the outline, right of the centre
+    } cases[] = {{"orthographic", 180, 180, 175, 90}, {"azimuthal", 180, 180, 175, 90},
+        {"mollweide", 360, 180, 350, 90}};
+    for (auto c : cases) {
+        Picture map = render(dir, {"--projection", c.projection, "--shadow", "0"});
+        ASSERT_EQ(map.bitmap.width(), c.w) << c.projection;
+        ASSERT_EQ(map.bitmap.height(), c.h) << c.projection;
+        EXPECT_EQ(map.at(c.x, c.y).a, 255) << c.projection;
+        EXPECT_EQ(map.grey(c.x, c.y), 200) << c.projection;
+        EXPECT_EQ(map.at(2, 2).a, 0) << c.projection << ": off the globe is transparent";
+        map = render(dir, {"--projection", c.projection, "--background", "ff0000"});
+        EXPECT_EQ(map.at(2, 2).r, 255) << c.projection;
+        EXPECT_EQ(map.at(2, 2).a, 255) << c.projection;
+    }
+}
+
+TEST_F(RenderCommandTest, TheGlobesNightSideBeginsWhereTheSunSets)
+{
+    // The subsolar point of the render's own instant, as `gloam sun` gives it.
+    auto sun = runGloam({"sun", "--time", kEquinox, "--json"});
+    ASSERT_EQ(sun.status, 0);
+    const size_t at = sun.out.find("\"subsolar\":{\"lat\":");
+    ASSERT_NE(at, std::string::npos);
+    const double lat = std::stod(sun.out.substr(at + 18));
+    const double lon = std::stod(sun.out.substr(sun.out.find("\"lon\":", at) + 6));
+    const umb::UMBVector3 s = umb::UMBGlobeFrame::earthVector(lon, lat);
+    // The Sun's upper limb on the horizon with standard refraction.
+    const double sinDay = std::sin(-0.833 * std::numbers::pi / 180);
+
+    auto check = [&](const char* projection, const auto& renderer) {
+        Picture map = render(dir,
+            {"--projection", projection, "--terminator", "bands", "--size", "240x240", "--center",
+                std::to_string(renderer.maporigin().x) + ","
+                    + std::to_string(renderer.maporigin().y)});
+        // Night by the Sun's altitude at each pixel's centre, NaN off the globe.
+        auto computed = [&](int x, int y) {
+            const Point g = renderer.physicalToGeographic(x + 0.5f, y + 0.5f);
+            if (std::isnan(g.x))
+                return -1;
+            return umb::UMBGlobeFrame::dot(umb::UMBGlobeFrame::earthVector(g.x, g.y), s) < sinDay
+                ? 1
+                : 0;
+        };
+        int night = 0, day = 0, wrong = 0;
+        for (int y = 2; y < 238; ++y)
+            for (int x = 2; x < 238; ++x) {
+                const int state = computed(x, y);
+                if (state < 0 || map.at(x, y).a != 255)
+                    continue;
+                (state ? night : day)++;
+                if ((map.grey(x, y) < 190) == bool(state))
+                    continue;
+                // Wrong only if the boundary is more than a pixel away.
+                bool nearBoundary = false;
+                for (int dy = -1; dy <= 1; ++dy)
+                    for (int dx = -1; dx <= 1; ++dx)
+                        nearBoundary = nearBoundary || computed(x + dx, y + dy) != state;
+                wrong += !nearBoundary;
+            }
+        EXPECT_GT(night, 5000) << projection;
+        EXPECT_GT(day, 5000) << projection;
+        EXPECT_EQ(wrong, 0) << projection;
+    };
+    umb::UMBOrthographic globe(240, 240);
+    globe.setMaporigin({90, 30});
+    check("orthographic", globe);
+    umb::UMBAzimuthalEquidistant disc(240, 240);
+    disc.setMaporigin({120, -20});
+    check("azimuthal", disc);
 }

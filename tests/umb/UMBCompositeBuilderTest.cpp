@@ -128,6 +128,10 @@ TEST(UMBCompositeBuilderTest, SamePixelsAsTheLayersForEverySetting)
     testing_support::writeLightsPoints(dir / "lights.bin", points);
     r.setLightsimgpath(dir / "lights.bin");
     EXPECT_EQ(againstLayers(r, base, sun), 0u) << "lights-point file";
+    // A night map in the shade's place, smaller than the map: black beyond it.
+    r.setNightPicture(std::make_shared<const Image>(baseOf(300, 150)));
+    EXPECT_EQ(againstLayers(r, base, sun), 0u) << "night map";
+    r.setNightPicture(nullptr);
     // A lights picture handed over in memory stands for the file, whatever
     // the path says.
     umb::UMBEquirectangular fromFile(w, h);

@@ -12,6 +12,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <limits>
+#include <optional>
 
 using platform::Bitmap;
 using platform::Image;
@@ -171,18 +172,31 @@ TEST(UMBMapLayersTest, LightsPointFilePlotsWholeRecordsOnTheGridsNightSide)
     }
 }
 
-TEST(UMBMapLayersTest, SunIsClippedAtTheEdgeAndNeverWrapped)
+TEST(UMBMapLayersTest, SunWrapsRoundTheSideEdgesAtItsMarkerSize)
 {
     TempDir dir;
     UMBEquirectangular r(1000, 500);
     r.setSunimgpath(savePng(dir, "sun.png", solid(64, 64, 255, 255, 0)));
-    // Centred on (2.78, 222.2): columns 0 .. 34 hold sun, rows 190 .. 254.
-    Image sun = r.drawSunLayer({-179, 10});
-    ASSERT_EQ(sun.bitmap()->width(), 1000);
-    EXPECT_TRUE(alphaAt(sun, 0, 222) == 255 && alphaAt(sun, 33, 222) == 255);
-    EXPECT_TRUE(alphaAt(sun, 10, 195) == 255 && alphaAt(sun, 10, 185) == 0);
-    EXPECT_TRUE(alphaAt(sun, 36, 222) == 0 && alphaAt(sun, 10, 258) == 0);
-    EXPECT_LT(litPixels(sun), 36 * 66) << "drawn again at the opposite edge";
+    // At 179.9 the sun is centred on x = 999.72: half of it past the right
+    // edge, which comes back at the left. The whole disc shows, in two parts.
+    const struct {
+        float lon;
+        std::optional<double> marker;
+        int left, right, lit; // lit columns at each edge on the sun's row, pixels lit
+    } cases[] = {{179.9f, {}, 32, 32, 64 * 64}, {-179.9f, {}, 32, 32, 64 * 64},
+        {179.9f, 16.0, 8, 8, 16 * 16}, {0.0f, 16.0, 0, 0, 16 * 16}};
+    for (auto c : cases) {
+        r.setMarkerSize(c.marker);
+        Image sun = r.drawSunLayer({c.lon, 10});
+        int left = 0, right = 0;
+        for (int x = 0; x < 40; ++x) {
+            left += alphaAt(sun, x, 222) == 255;
+            right += alphaAt(sun, 999 - x, 222) == 255;
+        }
+        EXPECT_NEAR(left, c.left, 1) << c.lon;
+        EXPECT_NEAR(right, c.right, 1) << c.lon;
+        EXPECT_NEAR(litPixels(sun), c.lit, 2 * (c.marker ? *c.marker : 64) + 4) << c.lon;
+    }
     r.setSunimgpath(dir / "none.png");
     EXPECT_EQ(litPixels(r.drawSunLayer({-179, 10})), 0);
 }

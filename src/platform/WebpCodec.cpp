@@ -1,0 +1,62 @@
+// WebP encoding (and decoding, to check it) on libwebp's simple API.
+#include "platform/ImageCodec.h"
+
+#include <cstring>
+#include <memory>
+#include <webp/decode.h>
+#include <webp/encode.h>
+
+#include "platform/PixelConvert.h"
+
+namespace platform {
+
+namespace {
+struct WebpDeleter {
+    void operator()(uint8_t* p) const { WebPFree(p); }
+};
+} // namespace
+
+std::optional<std::vector<uint8_t>> encodeWebp(const Bitmap& bitmap, std::optional<int> quality)
+{
+    if (bitmap.isEmpty())
+        return std::nullopt;
+    const int w = bitmap.width(), h = bitmap.height(), stride = int(bitmap.bytesPerRow());
+    const uint8_t* pixels = bitmap.data();
+    // libwebp takes straight alpha.
+    std::vector<uint8_t> straight;
+    if (bitmap.hasAlpha()) {
+        straight.resize(bitmap.byteCount());
+        unpremultiplyRows(straight.data(), pixels, size_t(w) * size_t(h));
+        pixels = straight.data();
+    }
+    uint8_t* out = nullptr;
+    size_t size = 0;
+    if (quality) {
+        const float q = float(*quality < 1 ? 1 : *quality > 100 ? 100 : *quality);
+        size = bitmap.hasAlpha() ? WebPEncodeRGBA(pixels, w, h, stride, q, &out)
+                                 : WebPEncodeRGB(pixels, w, h, stride, q, &out);
+    } else {
+        size = bitmap.hasAlpha() ? WebPEncodeLosslessRGBA(pixels, w, h, stride, &out)
+                                 : WebPEncodeLosslessRGB(pixels, w, h, stride, &out);
+    }
+    std::unique_ptr<uint8_t, WebpDeleter> owned(out);
+    if (size == 0 || !out)
+        return std::nullopt;
+    return std::vector<uint8_t>(out, out + size);
+}
+
+std::optional<Bitmap> decodeWebp(std::span<const uint8_t> bytes)
+{
+    int w = 0, h = 0;
+    std::unique_ptr<uint8_t, WebpDeleter> rgba(WebPDecodeRGBA(bytes.data(), bytes.size(), &w, &h));
+    if (!rgba || w <= 0 || h <= 0)
+        return std::nullopt;
+    std::optional<Bitmap> bitmap = Bitmap::tryCreate(w, h, PixelFormat::RGBA);
+    if (!bitmap)
+        return std::nullopt;
+    std::memcpy(bitmap->data(), rgba.get(), bitmap->byteCount());
+    premultiplyRows(bitmap->data(), size_t(w) * size_t(h));
+    return bitmap;
+}
+
+} // namespace platform
