@@ -28,17 +28,14 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <limits>
 #include <memory>
 #include <new>
 #include <numbers>
 #include <optional>
-#include <unistd.h>
+#include <vector>
 
 namespace {
-
-namespace fs = std::filesystem;
 
 constexpr int kLargestSide = 16384;
 // The whole world in Miller's projection is about 1000 : 734.
@@ -177,23 +174,19 @@ struct Source {
     bool given = false; // named on the command line
 };
 
-void requireFile(const std::string& option, const std::string& path)
+// A lights-point file the caller named: it must be there to be read.
+void requireReadable(const std::string& option, const std::string& path)
 {
-    std::error_code error;
-    if (!fs::exists(path, error))
-        throw cli::UsageError(option + ": " + path + " does not exist");
-    if (!fs::is_regular_file(path, error))
-        throw cli::UsageError(option + ": " + path + " is not a file");
-    if (::access(path.c_str(), R_OK) != 0)
-        throw cli::UsageError(option + ": " + path + " cannot be read");
+    platform::ErrorOr<std::vector<uint8_t>> bytes = platform::readFile(path);
+    if (!bytes)
+        throw cli::UsageError(option + ": " + bytes.error().message());
 }
 
 platform::Image pictureOrThrow(const std::string& option, const std::string& path)
 {
-    requireFile(option, path);
-    std::optional<platform::Image> picture = platform::Image::fromFile(path);
-    if (!picture || !picture->bitmap())
-        throw cli::UsageError(option + ": " + path + " is not a JPEG or PNG picture");
+    platform::ErrorOr<platform::Image> picture = platform::Image::fromFile(path);
+    if (!picture)
+        throw cli::UsageError(option + ": " + picture.error().message());
     return std::move(*picture);
 }
 
@@ -209,7 +202,7 @@ public:
 
     std::string worldImage(const std::string& name)
     {
-        return bundle() + "/Contents/Resources/worldimages/" + name;
+        return GloamPlugin::worldImagePath(bundle(), name);
     }
 
     float shadowLevel()
@@ -420,7 +413,7 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
 // A lights-point file: whole 12-byte records (colour, longitude, latitude).
 void requireLightsPoints(const std::string& path)
 {
-    requireFile("--lights-points", path);
+    requireReadable("--lights-points", path);
     std::error_code error;
     const auto size = fs::file_size(path, error);
     if (error || size % 12 != 0)
@@ -441,7 +434,7 @@ int render(const RenderOptions& options)
     Source sun;
     if (!options.sun || *options.sun != "none") {
         sun.given = options.sun.has_value();
-        sun.path = options.sun ? *options.sun : widget.worldImage("sun.png");
+        sun.path = options.sun ? *options.sun : widget.worldImage(GloamPlugin::kSunImage);
         if (sun.given)
             pictureOrThrow("--sun", *sun.path);
     }
@@ -454,27 +447,29 @@ int render(const RenderOptions& options)
         lights.points = *options.lightsPoints;
     } else if (options.lights && *options.lights != "none") {
         // Told by its content, whatever its name.
-        requireFile("--lights", *options.lights);
-        std::optional<platform::Image> picture = platform::Image::fromFile(*options.lights);
+        requireReadable("--lights", *options.lights);
+        platform::ErrorOr<platform::Image> picture = platform::Image::fromFile(*options.lights);
         if (!picture || !picture->bitmap())
             throw cli::UsageError("--lights: " + *options.lights
                 + " is not a JPEG or PNG picture; give a lights-point file with --lights-points");
         lights.nightMap = opaque(*picture);
         lights.picture = std::move(*picture);
     } else if (!options.lights) {
-        lights.picture = platform::Image::fromFile(widget.worldImage("earth_lights_sm.png"));
+        if (platform::ErrorOr<platform::Image> picture
+            = platform::Image::fromFile(widget.worldImage(GloamPlugin::kLightsImage)))
+            lights.picture = std::move(*picture);
     }
 
     platform::Image base;
     if (options.base) {
         base = pictureOrThrow("--base", *options.base);
     } else {
-        const std::string path
-            = widget.worldImage("world_sm." + std::to_string(date.Month()) + ".jpg");
-        std::optional<platform::Image> picture = platform::Image::fromFile(path);
-        if (!picture || !picture->bitmap())
+        const std::string path = widget.worldImage(GloamPlugin::baseMapName(date.Month()));
+        platform::ErrorOr<platform::Image> picture = platform::Image::fromFile(path);
+        if (!picture)
             throw std::runtime_error("the widget has no readable map for month "
-                + std::to_string(date.Month()) + " (" + path + "); name one with --base");
+                + std::to_string(date.Month()) + " (" + picture.error().message()
+                + "); name one with --base");
         base = std::move(*picture);
     }
     // A night map is the night side itself, unless a level says otherwise.
@@ -499,8 +494,8 @@ int render(const RenderOptions& options)
     std::optional<double> markerSize;
     if (request.markerSize) {
         markerSize = *request.markerSize;
-    } else if (std::optional<platform::Image> bundled
-        = platform::Image::fromFile(widget.worldImage("sun.png"))) {
+    } else if (platform::ErrorOr<platform::Image> bundled
+        = platform::Image::fromFile(widget.worldImage(GloamPlugin::kSunImage))) {
         const platform::Size s = bundled->size();
         markerSize = std::max(1.0, std::round(std::max(s.width, s.height) * h / kMarkerRows));
     }
@@ -512,8 +507,10 @@ int render(const RenderOptions& options)
         MoonMarker marker;
         marker.sublunar = theMoon.getSublunar();
         marker.illuminated = theMoon.getIlluminated();
-        std::optional<platform::Image> sunPicture
-            = sun.path ? platform::Image::fromFile(*sun.path) : std::nullopt;
+        std::optional<platform::Image> sunPicture;
+        if (sun.path)
+            if (platform::ErrorOr<platform::Image> picture = platform::Image::fromFile(*sun.path))
+                sunPicture = std::move(*picture);
         marker.diameter = markerSize                     ? *markerSize
             : sunPicture && sunPicture->size().width > 0 ? sunPicture->size().width
                                                          : kMarkerWithoutSun;
