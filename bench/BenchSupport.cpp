@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "GloamPlugin.h"
 #include "platform/Canvas.h"
 #include "platform/Files.h"
 #include "platform/Image.h"
@@ -15,8 +16,8 @@ namespace bench {
 
 std::string resourcePath(const std::string& name)
 {
-    return std::string(GLOAM_SOURCE_DIR)
-        + "/widget/Gloam.wdgt/GloamPlugin.widgetplugin/Contents/Resources/worldimages/" + name;
+    return GloamPlugin::worldImagePath(
+        std::string(GLOAM_SOURCE_DIR) + "/widget/Gloam.wdgt/GloamPlugin.widgetplugin", name);
 }
 
 std::vector<uint8_t> readFile(const std::string& path)
