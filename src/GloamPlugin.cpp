@@ -85,7 +85,7 @@ std::string GloamPlugin::baseMapPath(int32_t month) const
 
 std::string GloamPlugin::outputPath() const
 {
-    return platform::parentPath(m_appath) + "/Images/current.png";
+    return picturePath(m_appath);
 }
 
 std::shared_ptr<const platform::Image> GloamPlugin::decoded(

@@ -6,6 +6,7 @@
 // and lights picture it decoded, with the bytes they were decoded from.
 #pragma once
 
+#include "platform/Files.h"
 #include "platform/Geometry.h"
 #include "platform/PropertyList.h"
 #include "platform/WebScript.h"
@@ -41,6 +42,11 @@ public:
     static std::string worldImagePath(const std::string& bundle, const std::string& name)
     {
         return bundle + "/Contents/Resources/worldimages/" + name;
+    }
+    // The picture every request writes: Images/current.png beside the bundle.
+    static std::string picturePath(const std::string& bundle)
+    {
+        return platform::parentPath(bundle) + "/Images/current.png";
     }
 
     // Every operation of the class, as the host's bridge sees it.
