@@ -413,10 +413,11 @@ platform::Image drawMap(Renderer& renderer, const Request& request, platform::Im
 // A lights-point file: whole 12-byte records (colour, longitude, latitude).
 void requireLightsPoints(const std::string& path)
 {
-    requireReadable("--lights-points", path);
-    std::error_code error;
-    const auto size = fs::file_size(path, error);
-    if (error || size % 12 != 0)
+    platform::ErrorOr<std::vector<uint8_t>> bytes = platform::readFile(path);
+    if (!bytes)
+        throw cli::UsageError("--lights-points: " + bytes.error().message());
+    const size_t size = bytes->size();
+    if (size % 12 != 0)
         throw cli::UsageError("--lights-points: " + path + " is " + std::to_string(size)
             + " bytes, not whole 12-byte records (colour, longitude, latitude)");
 }

@@ -235,7 +235,7 @@ void UMBCompositeBuilder::drawNight(platform::Bitmap& out, const platform::Bitma
             if (x < nw && y < nh) {
                 const uint8_t* n = night.pixelAt(x, y);
                 for (int c = 0; c < 3; ++c)
-                    s[c] = uint8_t(mul255(n[c], k[x]));
+                    s[c] = premultiply(n[c], k[x]);
             }
             if (out.hasAlpha())
                 over<4>(out.pixelAt(x, y), s);
