@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "GloamPlugin.h"
 #include "platform/Canvas.h"
 #include "platform/Files.h"
 #include "platform/Image.h"
@@ -15,18 +16,31 @@ namespace bench {
 
 std::string resourcePath(const std::string& name)
 {
-    return std::string(GLOAM_SOURCE_DIR)
-        + "/widget/Gloam.wdgt/GloamPlugin.widgetplugin/Contents/Resources/worldimages/" + name;
+    return GloamPlugin::worldImagePath(
+        std::string(GLOAM_SOURCE_DIR) + "/widget/Gloam.wdgt/GloamPlugin.widgetplugin", name);
 }
 
 std::vector<uint8_t> readFile(const std::string& path)
 {
     auto bytes = platform::readFile(path);
-    if (!bytes || bytes->empty()) {
-        std::fprintf(stderr, "bench: cannot read %s\n", path.c_str());
+    if (!bytes) {
+        std::fprintf(stderr, "bench: %s\n", bytes.error().message().c_str());
+        std::exit(1);
+    }
+    if (bytes->empty()) {
+        std::fprintf(stderr, "bench: %s is empty\n", path.c_str());
         std::exit(1);
     }
     return std::move(*bytes);
+}
+
+void writeFile(const std::string& path, std::span<const uint8_t> bytes)
+{
+    auto written = platform::writeFileAtomically(path, bytes);
+    if (!written) {
+        std::fprintf(stderr, "bench: %s\n", written.error().message().c_str());
+        std::exit(1);
+    }
 }
 
 const platform::Bitmap& worldMap()

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,8 @@ std::string resourcePath(const std::string& name);
 // The bytes of a file; aborts the run when it cannot be read, since every
 // figure after it would be meaningless.
 std::vector<uint8_t> readFile(const std::string& path);
+// Writes the file or ends the run, saying why.
+void writeFile(const std::string& path, std::span<const uint8_t> bytes);
 // The January base map (1024 x 512), decoded, as an RGBA bitmap.
 const platform::Bitmap& worldMap();
 // The January map stretched to width x height with cairo's best filter, as an

@@ -39,11 +39,10 @@ const Pictures& picturesAt(int w, int h)
         const std::string size = std::to_string(w) + "x" + std::to_string(h);
         p.base = bench::scratchDir() + "/world-" + size + ".jpg";
         p.lights = bench::scratchDir() + "/lights-" + size + ".png";
-        platform::writeFileAtomically(p.base, *platform::encodeJpeg(bench::worldMapAt(w, h), 90));
         auto lights
             = platform::decodeImage(bench::readFile(bench::resourcePath("earth_lights_sm.png")));
-        platform::writeFileAtomically(
-            p.lights, *platform::encodePng(bench::stretched(*lights, w, h)));
+        bench::writeFile(p.base, *platform::encodeJpeg(bench::worldMapAt(w, h), 90));
+        bench::writeFile(p.lights, *platform::encodePng(bench::stretched(*lights, w, h)));
     }
     return made.emplace(std::pair {w, h}, p).first->second;
 }
@@ -151,7 +150,7 @@ void BM_Request_Composite(benchmark::State& state)
     date.initializeUTC(3, 20, 2026, 15, 0, 0);
     for (auto _ : state) {
         const platform::Point subsolar = umb::UMBSun(date).getSubsolar();
-        std::optional<platform::Image> base = platform::Image::fromFile(p.base);
+        platform::ErrorOr<platform::Image> base = platform::Image::fromFile(p.base);
         umb::UMBEquirectangular r = rendererFor(p, w, h);
         platform::Image composite = r.drawCompositeImage(std::move(*base), subsolar);
         if (!umb::UMBImageOps::saveImage(composite, out)) {

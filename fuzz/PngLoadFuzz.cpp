@@ -14,11 +14,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Small limits keep each run fast; the refusal of a larger header is the
     // same code whatever the numbers are.
     const platform::DecodeLimits limits {1024, 1u << 18};
-    platform::DecodeError error = platform::DecodeError::None;
-    auto bitmap = platform::decodePng({data, size}, limits, &error);
-    require(bitmap.has_value() == (error == platform::DecodeError::None));
-    if (!bitmap)
+    auto bitmap = platform::decodePng({data, size}, limits);
+    if (!bitmap) {
+        require(!bitmap.error().why().empty());
         return 0;
+    }
     require(!bitmap->isEmpty() && uint32_t(bitmap->width()) <= limits.maxSide
         && uint32_t(bitmap->height()) <= limits.maxSide
         && uint64_t(bitmap->width()) * uint64_t(bitmap->height()) <= limits.maxPixels);

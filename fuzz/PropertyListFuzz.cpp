@@ -14,12 +14,15 @@ using platform::PropertyList;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    std::optional<PropertyList> list = PropertyList::dictionaryFromBytes({data, size});
+    platform::ErrorOr<PropertyList> list = PropertyList::dictionaryFromBytes({data, size});
     // The level is always a finite number, whatever the file holds.
-    float level = GloamPlugin::shadowLevelFrom(list);
+    float level = GloamPlugin::shadowLevelFrom(
+        list ? std::optional<PropertyList>(*list) : std::optional<PropertyList>());
     require(std::isfinite(level));
-    if (!list)
+    if (!list) {
+        require(!list.error().why().empty());
         return 0;
+    }
     (void)list->string(GloamPlugin::kShadowLevelKey);
 
     PropertyList copy = *list;
@@ -29,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::vector<uint8_t> bytes = copy.encoded();
     if (bytes.empty())
         return 0;
-    std::optional<PropertyList> back = PropertyList::dictionaryFromBytes(bytes);
+    platform::ErrorOr<PropertyList> back = PropertyList::dictionaryFromBytes(bytes);
     require(back.has_value() && back->format() == copy.format());
     require(back->number(GloamPlugin::kShadowLevelKey) == 0.25);
     return 0;

@@ -8,9 +8,7 @@
 #include "umb/UMBImageOps.h"
 #include "umb/UMBSun.h"
 
-#include <cerrno>
 #include <cmath>
-#include <cstring>
 #include <stdexcept>
 
 namespace {
@@ -82,22 +80,23 @@ std::string GloamPlugin::getCurrentComposite()
 
 std::string GloamPlugin::baseMapPath(int32_t month) const
 {
-    return m_appath + "/Contents/Resources/worldimages/world_sm." + std::to_string(month) + ".jpg";
+    return worldImagePath(m_appath, baseMapName(month));
 }
 
 std::string GloamPlugin::outputPath() const
 {
-    return platform::parentPath(m_appath) + "/Images/current.png";
+    return picturePath(m_appath);
 }
 
 std::shared_ptr<const platform::Image> GloamPlugin::decoded(
     const std::string& path, DecodedFile& last)
 {
-    std::optional<std::vector<uint8_t>> bytes = platform::readFile(path, size_t(1) << 28);
+    platform::ErrorOr<std::vector<uint8_t>> bytes = platform::readFile(path, size_t(1) << 28);
     if (bytes && last.image && *bytes == last.bytes)
         return last.image;
-    std::optional<platform::Image> image
-        = bytes ? platform::Image::fromBytes(*bytes) : std::nullopt;
+    std::optional<platform::Image> image;
+    if (bytes)
+        image = platform::Image::fromBytes(*bytes);
     if (!image || !image->bitmap()) {
         last = {};
         return nullptr;
@@ -119,8 +118,8 @@ std::optional<std::string> GloamPlugin::drawComposite(int32_t month, platform::P
     const platform::Bitmap& pixels = *base->bitmap();
     umb::UMBEquirectangular renderer(float(pixels.width()), float(pixels.height()));
     renderer.setAlpha(m_alphalevel);
-    renderer.setSunimgpath(m_appath + "/Contents/Resources/worldimages/sun.png");
-    const std::string lights = m_appath + "/Contents/Resources/worldimages/earth_lights_sm.png";
+    renderer.setSunimgpath(worldImagePath(m_appath, kSunImage));
+    const std::string lights = worldImagePath(m_appath, kLightsImage);
     renderer.setLightsimgpath(lights);
     // Handed over decoded, the lights are drawn as from their file.
     if (std::shared_ptr<const platform::Image> picture = decoded(lights, m_lights))
@@ -128,10 +127,10 @@ std::optional<std::string> GloamPlugin::drawComposite(int32_t month, platform::P
     // The composite is drawn into the copy.
     platform::Image composite = renderer.drawCompositeImage(base->clone(), subsolar);
     // The page only ever sees a whole picture: the file is replaced at once.
-    errno = 0;
-    if (umb::UMBImageOps::saveImage(composite, outputPath()))
+    platform::ErrorOr<void> written = composite.writePngFile(outputPath());
+    if (written)
         return std::nullopt;
-    return errno ? std::string(std::strerror(errno)) : std::string("the picture cannot be written");
+    return written.error().why();
 }
 
 void GloamPlugin::setShadowLevel(float level)
@@ -151,7 +150,11 @@ std::optional<platform::PropertyList> GloamPlugin::readConfiguration() const
     // name a file in whatever the working directory happens to be.
     if (m_appath.empty())
         return std::nullopt;
-    return platform::PropertyList::readDictionary(configurationPath());
+    platform::ErrorOr<platform::PropertyList> configuration
+        = platform::PropertyList::readDictionary(configurationPath());
+    if (!configuration)
+        return std::nullopt;
+    return std::move(*configuration);
 }
 
 void GloamPlugin::writeConfiguration() const
@@ -160,7 +163,8 @@ void GloamPlugin::writeConfiguration() const
     if (!configuration)
         return; // never created, only updated
     configuration->setReal(kShadowLevelKey, static_cast<double>(m_alphalevel));
-    configuration->writeToFile(configurationPath()); // a failed write keeps the old file
+    // A failed write keeps the old file, and the page has no one to tell.
+    static_cast<void>(configuration->writeToFile(configurationPath()));
 }
 
 float GloamPlugin::shadowLevelFrom(const std::optional<platform::PropertyList>& configuration)

@@ -6,6 +6,7 @@
 // and lights picture it decoded, with the bytes they were decoded from.
 #pragma once
 
+#include "platform/Files.h"
 #include "platform/Geometry.h"
 #include "platform/PropertyList.h"
 #include "platform/WebScript.h"
@@ -30,6 +31,23 @@ public:
     // The configuration file inside the bundle and its one setting.
     static constexpr const char* kConfigurationPath = "Contents/Resources/user.plist";
     static constexpr const char* kShadowLevelKey = "shadowlevel";
+    // The pictures the bundle ships, by name, and where a bundle keeps them.
+    // Inline: the command finds a widget's pictures without the plug-in.
+    static constexpr const char* kSunImage = "sun.png";
+    static constexpr const char* kLightsImage = "earth_lights_sm.png";
+    static std::string baseMapName(int32_t month) // of month 1..12
+    {
+        return "world_sm." + std::to_string(month) + ".jpg";
+    }
+    static std::string worldImagePath(const std::string& bundle, const std::string& name)
+    {
+        return bundle + "/Contents/Resources/worldimages/" + name;
+    }
+    // The picture every request writes: Images/current.png beside the bundle.
+    static std::string picturePath(const std::string& bundle)
+    {
+        return platform::parentPath(bundle) + "/Images/current.png";
+    }
 
     // Every operation of the class, as the host's bridge sees it.
     static inline const platform::Selector kInitWithWebView {

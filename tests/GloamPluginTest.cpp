@@ -28,7 +28,7 @@ using GloamPluginTest = WidgetFixture;
 bool whole(const std::string& path)
 {
     auto png = platform::readFile(path);
-    auto b = png ? platform::decodePng(*png) : std::nullopt;
+    auto b = png ? std::optional<platform::Bitmap>(platform::decodePng(*png)) : std::nullopt;
     return b && b->width() == 64 && b->height() == 32;
 }
 

@@ -61,10 +61,11 @@ public:
 std::vector<uint8_t> pngOf(const platform::Image& frame)
 {
     // The writer `gloam render` uses, at its settings: the same file.
-    std::optional<std::vector<uint8_t>> png
-        = frame.bitmap() ? platform::encodePng(*frame.bitmap()) : std::nullopt;
+    if (!frame.bitmap())
+        throw std::runtime_error("a frame has no pixels to encode");
+    platform::ErrorOr<std::vector<uint8_t>> png = platform::encodePng(*frame.bitmap());
     if (!png)
-        throw std::runtime_error("a frame could not be encoded (not enough memory?)");
+        throw std::runtime_error("a frame could not be encoded: " + png.error().message());
     return std::move(*png);
 }
 

@@ -209,7 +209,7 @@ public:
 
     std::string worldImage(const std::string& name)
     {
-        return bundle() + "/Contents/Resources/worldimages/" + name;
+        return GloamPlugin::worldImagePath(bundle(), name);
     }
 
     float shadowLevel()
@@ -522,7 +522,7 @@ struct RenderJob::State {
         // The sources: what the command line names, else the widget's own.
         if (!options.sun || *options.sun != "none") {
             sun.given = options.sun.has_value();
-            sun.path = options.sun ? *options.sun : widget.worldImage("sun.png");
+            sun.path = options.sun ? *options.sun : widget.worldImage(GloamPlugin::kSunImage);
             if (sun.given)
                 pictureOrThrow("--sun", *sun.path);
         }
@@ -543,7 +543,8 @@ struct RenderJob::State {
             lights.nightMap = opaque(*picture);
             lights.picture = std::move(*picture);
         } else if (!options.lights) {
-            lights.picture = platform::Image::fromFile(widget.worldImage("earth_lights_sm.png"));
+            lights.picture
+                = platform::Image::fromFile(widget.worldImage(GloamPlugin::kLightsImage));
             if (lights.picture && !lights.picture->bitmap())
                 lights.picture.reset();
         }
@@ -556,7 +557,7 @@ struct RenderJob::State {
         // otherwise.
         if (!request.markerSize) {
             if (std::optional<platform::Image> bundled
-                = platform::Image::fromFile(widget.worldImage("sun.png"))) {
+                = platform::Image::fromFile(widget.worldImage(GloamPlugin::kSunImage))) {
                 const platform::Size s = bundled->size();
                 bundledSunSide = std::max(s.width, s.height);
             }
@@ -580,8 +581,7 @@ struct RenderJob::State {
         if (base) {
             picture = base->clone();
         } else {
-            const std::string path
-                = widget.worldImage("world_sm." + std::to_string(month) + ".jpg");
+            const std::string path = widget.worldImage(GloamPlugin::baseMapName(month));
             std::optional<platform::Image> decoded = platform::Image::fromFile(path);
             if (!decoded || !decoded->bitmap())
                 throw std::runtime_error("the widget has no readable map for month "

@@ -21,18 +21,6 @@ std::string lowerExtension(const std::string& path)
     return ext;
 }
 
-std::string whyNotWritten(const std::string& output)
-{
-    namespace fs = std::filesystem;
-    std::error_code error;
-    fs::path folder = fs::path(output).parent_path();
-    if (folder.empty())
-        folder = ".";
-    return !fs::is_directory(folder, error) ? "its folder does not exist"
-        : fs::is_directory(output, error)   ? "it is a folder"
-                                            : "the folder or the file is not writable";
-}
-
 } // namespace
 
 OutputFormat outputFormat(const std::string& path)
@@ -57,29 +45,31 @@ void writeOutput(const platform::Image& picture, const std::string& path, Output
     const platform::Bitmap* bitmap = picture.bitmap();
     if (!bitmap)
         throw std::runtime_error("nothing was drawn to write to " + path);
-    std::optional<std::vector<uint8_t>> bytes;
-    switch (format) {
-    case OutputFormat::Png:
-    case OutputFormat::StandardOutput:
-        bytes = platform::encodePng(*bitmap);
-        break;
-    case OutputFormat::Jpeg:
-        bytes = platform::encodeJpeg(*bitmap, quality.value_or(90));
-        break;
-    case OutputFormat::Webp:
-        bytes = platform::encodeWebp(*bitmap, quality);
-        break;
-    }
+    auto encode = [&]() -> platform::ErrorOr<std::vector<uint8_t>> {
+        switch (format) {
+        case OutputFormat::Jpeg:
+            return platform::encodeJpeg(*bitmap, quality.value_or(90));
+        case OutputFormat::Webp:
+            return platform::encodeWebp(*bitmap, quality);
+        case OutputFormat::Png:
+        case OutputFormat::StandardOutput:
+            break;
+        }
+        return platform::encodePng(*bitmap);
+    };
+    platform::ErrorOr<std::vector<uint8_t>> bytes = encode();
     if (!bytes)
-        throw std::runtime_error("cannot encode the picture for " + path);
+        throw std::runtime_error(bytes.error().about("encode the picture for", path).message());
     if (format == OutputFormat::StandardOutput) {
         if (std::fwrite(bytes->data(), 1, bytes->size(), stdout) != bytes->size()
             || std::fflush(stdout) != 0)
             throw std::runtime_error("cannot write the picture to standard output");
         return;
     }
-    if (!platform::writeFileAtomically(path, *bytes))
-        throw std::runtime_error("cannot write " + path + ": " + whyNotWritten(path));
+    // The write's own reason: the system's text for what went wrong.
+    platform::ErrorOr<void> written = platform::writeFileAtomically(path, *bytes);
+    if (!written)
+        throw std::runtime_error(written.error().message());
 }
 
 platform::Image overBackground(const platform::Image& picture, std::array<uint8_t, 3> colour)

@@ -2,6 +2,8 @@
 // widget host makes it, without a browser. The plug-in draws its picture into
 // the widget's Images/current.png; the command prints the text it returns.
 #include "cli/Command.h"
+
+#include "GloamPlugin.h"
 #include "cli/WidgetLocation.h"
 #include "host/PluginLoader.h"
 #include "host/WidgetInfo.h"
@@ -48,7 +50,7 @@ int request(const std::optional<std::string>& widget)
     if (!info.pluginBundle)
         throw cli::UsageError("the widget in " + info.widgetDir + " has no plug-in");
     // Where the plug-in puts its picture: beside its bundle.
-    const std::string picture = platform::parentPath(*info.pluginBundle) + "/Images/current.png";
+    const std::string picture = GloamPlugin::picturePath(*info.pluginBundle);
     const std::optional<PictureFile> before = pictureFile(picture);
     try {
         // The loader registers the bundle under its identifier and creates

@@ -6,28 +6,6 @@
 #include <cstdio>
 #include <iostream>
 
-namespace cli {
-
-namespace {
-std::vector<Command>& commands()
-{
-    static std::vector<Command> all;
-    return all;
-}
-} // namespace
-
-Command::Registration::Registration(Command command)
-{
-    commands().push_back(std::move(command));
-}
-
-const std::vector<Command>& registeredCommands()
-{
-    return commands();
-}
-
-} // namespace cli
-
 // Called by the executable (src/launcher), which loads this code only for a
 // command that needs it.
 extern "C" __attribute__((visibility("default"))) int gloam_main(int argc, char** argv)

@@ -34,7 +34,7 @@ WidgetInfo WidgetInfo::read(const std::string& widgetDir)
         throw WidgetError("no widget folder at " + widgetDir);
     auto info = platform::PropertyList::readDictionary((folder / "Info.plist").string());
     if (!info)
-        throw WidgetError((folder / "Info.plist").string() + " is missing or not a dictionary");
+        throw WidgetError(info.error().message());
 
     WidgetInfo widget;
     widget.widgetDir = folder.string();

@@ -40,13 +40,16 @@ std::optional<std::string> bundlePathForIdentifier(std::string_view identifier)
     return it->second;
 }
 
-std::optional<std::string> readBundleIdentifier(const std::string& bundlePath)
+ErrorOr<std::string> readBundleIdentifier(const std::string& bundlePath)
 {
-    std::optional<PropertyList> info
-        = PropertyList::readDictionary(joinPath(bundlePath, "Contents/Info.plist"));
+    const std::string path = joinPath(bundlePath, "Contents/Info.plist");
+    ErrorOr<PropertyList> info = PropertyList::readDictionary(path);
     if (!info)
-        return std::nullopt;
-    return info->string("CFBundleIdentifier");
+        return info.error();
+    std::optional<std::string> identifier = info->string("CFBundleIdentifier");
+    if (!identifier)
+        return Error(Error::Code::Corrupt, "read", path, "no CFBundleIdentifier string");
+    return std::move(*identifier);
 }
 
 void clearBundleRegistryForTesting()

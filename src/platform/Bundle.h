@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "platform/Error.h"
+
 namespace platform {
 
 // Records that the bundle with `identifier` is loaded from the directory
@@ -19,8 +21,9 @@ void registerBundle(std::string_view identifier, std::string_view path);
 std::optional<std::string> bundlePathForIdentifier(std::string_view identifier);
 
 // The CFBundleIdentifier of the bundle at `bundlePath`, read from
-// `bundlePath`/Contents/Info.plist; none when the file or the entry is missing.
-std::optional<std::string> readBundleIdentifier(const std::string& bundlePath);
+// `bundlePath`/Contents/Info.plist; the error when the file cannot be read or
+// lacks the entry (Corrupt).
+ErrorOr<std::string> readBundleIdentifier(const std::string& bundlePath);
 
 // Forgets every registered bundle. For tests.
 void clearBundleRegistryForTesting();

@@ -2,6 +2,8 @@
 
 #include "platform/Text.h"
 
+#include <optional>
+
 namespace platform {
 
 namespace {
@@ -72,15 +74,22 @@ std::optional<std::string> percentDecoded(std::string_view text)
 
 } // namespace
 
-std::optional<std::string> localPathForURL(std::string_view url)
+ErrorOr<std::string> localPathForURL(std::string_view url)
 {
-    if (url.empty() || url.find('\0') != std::string_view::npos)
-        return std::nullopt;
+    // The URL as given, less what would end it early as a C string.
+    auto refuse = [url](const char* why) {
+        return Error(
+            Error::Code::Invalid, "resolve", std::string(url.substr(0, url.find('\0'))), why);
+    };
+    if (url.empty())
+        return refuse("no URL given");
+    if (url.find('\0') != std::string_view::npos)
+        return refuse("the URL holds a zero byte");
     std::string_view scheme = schemeOf(url);
     if (scheme.empty())
         return std::string(url); // a plain path
     if (!equalsIgnoringCase(scheme, "file"))
-        return std::nullopt;
+        return refuse("not a file URL");
 
     std::string_view rest = url.substr(scheme.size() + 1);
     rest = rest.substr(0, rest.find_first_of("?#"));
@@ -88,15 +97,18 @@ std::optional<std::string> localPathForURL(std::string_view url)
         rest.remove_prefix(2);
         size_t slash = rest.find('/');
         if (slash == std::string_view::npos)
-            return std::nullopt; // a host and no path
+            return refuse("a host and no path");
         std::string_view host = rest.substr(0, slash);
         if (!host.empty() && !equalsIgnoringCase(host, "localhost"))
-            return std::nullopt; // a file on another machine
+            return refuse("a file on another machine");
         rest.remove_prefix(slash);
     }
     if (!rest.starts_with('/'))
-        return std::nullopt;
-    return percentDecoded(rest);
+        return refuse("not an absolute path");
+    std::optional<std::string> path = percentDecoded(rest);
+    if (!path)
+        return refuse("a malformed escape, or an escaped zero byte");
+    return std::move(*path);
 }
 
 } // namespace platform

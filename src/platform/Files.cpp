@@ -37,7 +37,8 @@ const FileSystemCalls& calls()
     return *gCalls.load(std::memory_order_acquire);
 }
 
-bool writeAll(int fd, std::span<const uint8_t> bytes)
+// 0 when every byte is written, else the errno of the write that failed.
+int writeAll(int fd, std::span<const uint8_t> bytes)
 {
     const uint8_t* p = bytes.data();
     size_t left = bytes.size();
@@ -45,18 +46,21 @@ bool writeAll(int fd, std::span<const uint8_t> bytes)
         ssize_t n = calls().write(fd, p, left);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n <= 0)
-            return false;
+        if (n < 0)
+            return errno;
+        if (n == 0)
+            return EIO; // a write that takes nothing would never end
         p += n;
         left -= static_cast<size_t>(n);
     }
-    return true;
+    return 0;
 }
 
 // Follows symbolic links from `path` to the name of the file that a write
 // should replace. A dangling link resolves to the name it points at.
-std::optional<std::string> resolveLinks(std::string path)
+ErrorOr<std::string> resolveLinks(std::string path)
 {
+    const std::string given = path;
     for (int hops = 0; hops < 40; ++hops) {
         struct stat st;
         if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
@@ -64,15 +68,15 @@ std::optional<std::string> resolveLinks(std::string path)
         char target[PATH_MAX];
         ssize_t n = ::readlink(path.c_str(), target, sizeof target - 1);
         if (n < 0)
-            return std::nullopt;
+            return Error::fromErrno("write", given);
         std::string next(target, static_cast<size_t>(n));
         if (next.empty())
-            return std::nullopt;
+            return Error::fromErrno("write", given, ENOENT);
         if (next[0] != '/')
             next = joinPath(parentPath(path), next);
         path = next;
     }
-    return std::nullopt; // a loop of links
+    return Error::fromErrno("write", given, ELOOP);
 }
 
 // The system's calls take C strings: a path with a zero byte inside would
@@ -80,6 +84,13 @@ std::optional<std::string> resolveLinks(std::string path)
 bool isUsablePath(const std::string& path)
 {
     return !path.empty() && path.find('\0') == std::string::npos;
+}
+
+Error unusablePath(std::string what, const std::string& path)
+{
+    // The part before a zero byte is a path, but not the one asked for.
+    return Error(Error::Code::Invalid, std::move(what), path.substr(0, path.find('\0')),
+        path.empty() ? "no file named" : "the name holds a zero byte");
 }
 
 std::string temporaryPrefix(const std::string& base)
@@ -140,64 +151,67 @@ void setFileSystemCallsForTesting(const FileSystemCalls* c)
     gCalls.store(c ? c : &kSystemCalls, std::memory_order_release);
 }
 
-std::optional<std::vector<uint8_t>> readFile(const std::string& path, size_t limit)
+ErrorOr<std::vector<uint8_t>> readFile(const std::string& path, size_t limit)
 {
     if (!isUsablePath(path))
-        return std::nullopt;
+        return unusablePath("read", path);
     int fd = calls().open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
     if (fd < 0)
-        return std::nullopt;
+        return Error::fromErrno("read", path);
+    auto fail = [&](Error error) {
+        calls().close(fd);
+        return error;
+    };
+    auto tooLarge = [&] {
+        return fail(Error(Error::Code::TooLarge, "read", path,
+            "larger than the " + std::to_string(limit) + " bytes allowed"));
+    };
     std::vector<uint8_t> bytes;
     struct stat st;
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        if (static_cast<uint64_t>(st.st_size) > limit) {
-            calls().close(fd);
-            return std::nullopt;
-        }
+        if (static_cast<uint64_t>(st.st_size) > limit)
+            return tooLarge();
         bytes.reserve(static_cast<size_t>(st.st_size));
     } else if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-        calls().close(fd);
-        return std::nullopt;
+        return fail(Error::fromErrno("read", path, EISDIR));
     }
     uint8_t chunk[65536];
     for (;;) {
         ssize_t n = calls().read(fd, chunk, sizeof chunk);
         if (n < 0 && errno == EINTR)
             continue;
-        if (n < 0) {
-            calls().close(fd);
-            return std::nullopt;
-        }
+        if (n < 0)
+            return fail(Error::fromErrno("read", path));
         if (n == 0)
             break;
-        if (bytes.size() + static_cast<size_t>(n) > limit) {
-            calls().close(fd);
-            return std::nullopt;
-        }
+        if (bytes.size() + static_cast<size_t>(n) > limit)
+            return tooLarge();
         bytes.insert(bytes.end(), chunk, chunk + n);
     }
     calls().close(fd);
     return bytes;
 }
 
-bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes)
+ErrorOr<void> writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes)
 {
     if (!isUsablePath(path))
-        return false;
-    std::optional<std::string> target = resolveLinks(path);
+        return unusablePath("write", path);
+    ErrorOr<std::string> target = resolveLinks(path);
     if (!target)
-        return false;
+        return target.error();
     std::string dir = parentPath(*target);
     if (dir.empty())
         dir = ".";
     std::string base = lastComponent(*target);
     if (base.empty())
-        return false;
+        return Error::fromErrno("write", path, EISDIR);
 
     struct stat old;
     bool exists = ::stat(target->c_str(), &old) == 0;
-    if (exists && !S_ISREG(old.st_mode))
-        return false; // never replace a folder or a device
+    if (exists && S_ISDIR(old.st_mode))
+        return Error::fromErrno("write", path, EISDIR);
+    if (exists && !S_ISREG(old.st_mode)) // never replace a device
+        return Error(Error::Code::Invalid, "write", path, "not a regular file");
 
     // Before anything is written: a killed writer's temporary may hold the
     // very space this write needs.
@@ -213,23 +227,24 @@ bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes
                 + std::to_string(seed() ^ counter.fetch_add(1)));
         fd = calls().open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
-            return false;
+            return Error::fromErrno("write", path);
     }
     if (fd < 0)
-        return false;
+        return Error::fromErrno("write", path, EEXIST);
 
-    bool ok = writeAll(fd, bytes) && calls().fsync(fd) == 0;
-    if (ok && exists)
-        ok = calls().fchmod(fd, old.st_mode & 07777) == 0;
-    if (calls().close(fd) != 0)
-        ok = false;
-    if (ok)
-        ok = calls().rename(tmp.c_str(), target->c_str()) == 0;
-    if (!ok) {
-        int why = errno; // the caller's reason, not the clean-up's
+    // The first failure is the reason; what follows it only cleans up.
+    int failure = writeAll(fd, bytes);
+    if (!failure && calls().fsync(fd) != 0)
+        failure = errno;
+    if (!failure && exists && calls().fchmod(fd, old.st_mode & 07777) != 0)
+        failure = errno;
+    if (calls().close(fd) != 0 && !failure)
+        failure = errno;
+    if (!failure && calls().rename(tmp.c_str(), target->c_str()) != 0)
+        failure = errno;
+    if (failure) {
         calls().unlink(tmp.c_str());
-        errno = why;
-        return false;
+        return Error::fromErrno("write", path, failure);
     }
     // The new name is in place; make it durable. A failure here cannot undo
     // the replacement, and the file under the name is whole either way.
@@ -238,20 +253,22 @@ bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes
         calls().fsync(dfd);
         calls().close(dfd);
     }
-    return true;
+    return {};
 }
 
-bool appendToExistingFile(const std::string& path, std::span<const uint8_t> bytes)
+ErrorOr<void> appendToExistingFile(const std::string& path, std::span<const uint8_t> bytes)
 {
     if (!isUsablePath(path))
-        return false;
+        return unusablePath("append to", path);
     int fd = calls().open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC, 0);
     if (fd < 0)
-        return false;
-    bool ok = writeAll(fd, bytes);
-    if (calls().close(fd) != 0)
-        ok = false;
-    return ok;
+        return Error::fromErrno("append to", path);
+    int failure = writeAll(fd, bytes);
+    if (calls().close(fd) != 0 && !failure)
+        failure = errno;
+    if (failure)
+        return Error::fromErrno("append to", path, failure);
+    return {};
 }
 
 std::string joinPath(const std::string& dir, const std::string& component)

@@ -5,36 +5,40 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
+#include "platform/Error.h"
+
 namespace platform {
 
 // A path that holds a zero byte names no file: every function below refuses
-// it (none or false) rather than act on the part before the zero.
+// it (an Invalid error) rather than act on the part before the zero. A
+// failed system call gives its errno and text (Error::fromErrno).
 
-// All bytes of the file at `path`, or none when it cannot be opened or read,
-// or when it is larger than `limit` bytes (checked before reading).
-std::optional<std::vector<uint8_t>> readFile(const std::string& path, size_t limit = SIZE_MAX);
+// All bytes of the file at `path`; an error when it cannot be opened or
+// read, is a folder, or is larger than `limit` bytes (TooLarge, checked
+// before reading).
+ErrorOr<std::vector<uint8_t>> readFile(const std::string& path, size_t limit = SIZE_MAX);
 
 // Writes `bytes` to a temporary file in the target's folder, syncs it, and
 // renames it over the target, then syncs the folder. On any failure the old
-// file stays whole, no temporary is left, and the result is false (errno
-// holds the failing call's reason when a system call failed). An
+// file stays whole, no temporary is left, and the result is the error. An
 // existing target keeps its permission bits; a new one gets 0666 less the
 // umask. A target that is a symbolic link is followed: the file it points to
 // is replaced and the link stays a link; a dangling link gets the file it
-// names; a loop of links is refused. The temporary is named
+// names; a loop of links is refused, and so is a target that is a folder
+// or a device. The temporary is named
 // ".<name>.tmp-<pid>-<random>"; a writer killed mid-write cannot remove its
 // own, so every write first removes those of writers that are gone.
-bool writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
+ErrorOr<void> writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
 
 // Appends `bytes` to the end of an existing file. A file that does not exist
-// or cannot be opened for writing is not created; the result is then false.
-bool appendToExistingFile(const std::string& path, std::span<const uint8_t> bytes);
+// or cannot be opened for writing is not created; the result is then the
+// error.
+ErrorOr<void> appendToExistingFile(const std::string& path, std::span<const uint8_t> bytes);
 
 // `dir` + "/" + `component`, with no doubled separator; an empty `dir` gives
 // `component` alone.

@@ -39,20 +39,33 @@ Image::Image(Bitmap bitmap)
 {
 }
 
-std::optional<Image> Image::fromBytes(std::span<const uint8_t> bytes, const DecodeLimits& limits)
+ErrorOr<Image> Image::fromBytes(std::span<const uint8_t> bytes, const DecodeLimits& limits)
 {
-    auto bitmap = decodeImage(bytes, limits);
+    ErrorOr<Bitmap> bitmap = decodeImage(bytes, limits);
     if (!bitmap)
-        return std::nullopt;
+        return bitmap.error();
     return Image(std::move(*bitmap));
 }
 
-std::optional<Image> Image::fromFile(const std::string& path, const DecodeLimits& limits)
+ErrorOr<Image> Image::fromFile(const std::string& path, const DecodeLimits& limits)
 {
-    auto bytes = readFile(path, fileLimit(limits));
+    ErrorOr<std::vector<uint8_t>> bytes = readFile(path, fileLimit(limits));
     if (!bytes)
-        return std::nullopt;
-    return fromBytes(*bytes, limits);
+        return bytes.error();
+    ErrorOr<Image> image = fromBytes(*bytes, limits);
+    if (!image)
+        return image.error().about("decode", path);
+    return image;
+}
+
+ErrorOr<void> Image::writePngFile(const std::string& path) const
+{
+    if (!bitmap_ || bitmap_->isEmpty())
+        return Error(Error::Code::Invalid, "write", path, "the picture has no pixels");
+    ErrorOr<std::vector<uint8_t>> png = encodePng(*bitmap_);
+    if (!png)
+        return png.error().about("write", path);
+    return writeFileAtomically(path, *png);
 }
 
 Image Image::clone() const

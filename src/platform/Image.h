@@ -9,6 +9,7 @@
 #include <string>
 
 #include "platform/Bitmap.h"
+#include "platform/Error.h"
 #include "platform/Geometry.h"
 #include "platform/ImageCodec.h"
 
@@ -24,11 +25,17 @@ public:
     // The picture of `bitmap`: its size in points is the bitmap's in pixels.
     explicit Image(Bitmap bitmap);
 
-    // The picture in a JPEG or PNG file or in encoded bytes; none when it
-    // cannot be read or decoded. Its size is its size in pixels.
-    static std::optional<Image> fromFile(const std::string& path, const DecodeLimits& limits = {});
-    static std::optional<Image> fromBytes(
+    // The picture in a JPEG or PNG file or in encoded bytes; the error of
+    // reading or decoding it otherwise (a file's decoding error names the
+    // file). Its size is its size in pixels.
+    static ErrorOr<Image> fromFile(const std::string& path, const DecodeLimits& limits = {});
+    static ErrorOr<Image> fromBytes(
         std::span<const uint8_t> bytes, const DecodeLimits& limits = {});
+
+    // Writes the bitmap as a PNG file (encodePng), atomically
+    // (writeFileAtomically): a reader sees the old file or the new one. An
+    // Invalid error, and nothing written, for a picture without pixels.
+    ErrorOr<void> writePngFile(const std::string& path) const;
 
     Image(Image&&) noexcept = default;
     Image& operator=(Image&&) noexcept = default;

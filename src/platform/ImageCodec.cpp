@@ -12,6 +12,16 @@
 namespace platform {
 namespace detail {
 std::optional<Bitmap> decodePlainPng(std::span<const uint8_t> bytes, const DecodeLimits& limits);
+
+Error decodeError(Error::Code code, std::string why)
+{
+    return Error(code, "decode", {}, std::move(why));
+}
+
+Error encodeError(Error::Code code, std::string why)
+{
+    return Error(code, "encode", {}, std::move(why));
+}
 } // namespace detail
 
 namespace {
@@ -34,11 +44,38 @@ struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
 
-std::optional<Bitmap> fail(DecodeError* error, DecodeError why)
+using detail::decodeError;
+using detail::encodeError;
+
+Error unknownFormat()
 {
-    if (error)
-        *error = why;
-    return std::nullopt;
+    return decodeError(Error::Code::UnknownFormat, "not a JPEG or PNG picture");
+}
+
+Error tooLarge(uint64_t width, uint64_t height)
+{
+    return decodeError(Error::Code::TooLarge,
+        std::to_string(width) + "x" + std::to_string(height) + " pixels is more than allowed");
+}
+
+Error outOfMemory(const char* what)
+{
+    return Error(Error::Code::OutOfMemory, what, {}, "not enough memory");
+}
+
+Error corrupt(std::string why)
+{
+    return decodeError(Error::Code::Corrupt, std::move(why));
+}
+
+std::string tjReason(void* tj)
+{
+    return std::string("JPEG: ") + tjGetErrorStr2(tj);
+}
+
+std::string spngReason(int rc)
+{
+    return std::string("PNG: ") + spng_strerror(rc);
 }
 
 bool withinLimits(uint64_t width, uint64_t height, const DecodeLimits& limits)
@@ -85,27 +122,25 @@ constexpr size_t kChunkLimit = size_t(64) << 20;
 
 } // namespace
 
-std::optional<Bitmap> decodeJpeg(
-    std::span<const uint8_t> bytes, const DecodeLimits& limits, DecodeError* error)
+ErrorOr<Bitmap> decodeJpeg(std::span<const uint8_t> bytes, const DecodeLimits& limits)
 {
-    if (error)
-        *error = DecodeError::None;
     if (!isJpeg(bytes))
-        return fail(error, DecodeError::UnknownFormat);
+        return unknownFormat();
     TjHandle tj(tjInitDecompress());
     if (!tj)
-        return fail(error, DecodeError::OutOfMemory);
+        return outOfMemory("decode");
     int width = 0, height = 0, subsampling = 0, colorspace = 0;
     auto* data = const_cast<unsigned char*>(bytes.data());
     auto size = static_cast<unsigned long>(bytes.size());
-    if (tjDecompressHeader3(tj.get(), data, size, &width, &height, &subsampling, &colorspace) != 0
-        || width <= 0 || height <= 0)
-        return fail(error, DecodeError::Corrupt);
+    if (tjDecompressHeader3(tj.get(), data, size, &width, &height, &subsampling, &colorspace) != 0)
+        return corrupt(tjReason(tj.get()));
+    if (width <= 0 || height <= 0)
+        return corrupt("JPEG: no pixels");
     if (!withinLimits(uint64_t(width), uint64_t(height), limits))
-        return fail(error, DecodeError::TooLarge);
+        return tooLarge(uint64_t(width), uint64_t(height));
     auto bitmap = Bitmap::tryCreate(width, height, PixelFormat::RGB);
     if (!bitmap)
-        return fail(error, DecodeError::OutOfMemory);
+        return outOfMemory("decode");
     // A warning (a truncated file, a corrupt segment) stops the decoder: half
     // a picture is no picture. LIMITSCANS refuses progressive files with an
     // absurd number of scans, each of which would cost a pass over the image.
@@ -113,24 +148,21 @@ std::optional<Bitmap> decodeJpeg(
     if (tjDecompress2(tj.get(), data, size, bitmap->data(), width, int(bitmap->bytesPerRow()),
             height, TJPF_RGB, flags)
         != 0)
-        return fail(error, DecodeError::Corrupt);
-    return bitmap;
+        return corrupt(tjReason(tj.get()));
+    return std::move(*bitmap);
 }
 
-std::optional<Bitmap> decodePng(
-    std::span<const uint8_t> bytes, const DecodeLimits& limits, DecodeError* error)
+ErrorOr<Bitmap> decodePng(std::span<const uint8_t> bytes, const DecodeLimits& limits)
 {
-    if (error)
-        *error = DecodeError::None;
     if (!isPng(bytes))
-        return fail(error, DecodeError::UnknownFormat);
+        return unknownFormat();
     // Plain 8-bit RGB and RGBA files, which is every picture Gloam reads on a
     // request, take the faster reader; it leaves all else to libspng.
     if (std::optional<Bitmap> plain = detail::decodePlainPng(bytes, limits))
-        return plain;
+        return std::move(*plain);
     SpngContext ctx(spng_ctx_new(0));
     if (!ctx)
-        return fail(error, DecodeError::OutOfMemory);
+        return outOfMemory("decode");
     uint32_t side = limits.maxSide > 0x7FFFFFFFu ? 0x7FFFFFFFu : limits.maxSide;
     spng_set_image_limits(ctx.get(), side, side);
     spng_set_chunk_limits(ctx.get(), kChunkLimit, kChunkLimit);
@@ -139,11 +171,11 @@ std::optional<Bitmap> decodePng(
     spng_ihdr ihdr {};
     int rc = spng_get_ihdr(ctx.get(), &ihdr);
     if (rc == SPNG_EUSER_WIDTH || rc == SPNG_EUSER_HEIGHT)
-        return fail(error, DecodeError::TooLarge);
+        return decodeError(Error::Code::TooLarge, spngReason(rc));
     if (rc != 0)
-        return fail(error, DecodeError::Corrupt);
+        return corrupt(spngReason(rc));
     if (!withinLimits(ihdr.width, ihdr.height, limits))
-        return fail(error, DecodeError::TooLarge);
+        return tooLarge(ihdr.width, ihdr.height);
 
     spng_trns trns {};
     bool alpha = ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA
@@ -151,42 +183,43 @@ std::optional<Bitmap> decodePng(
         || spng_get_trns(ctx.get(), &trns) == 0;
     int fmt = alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
     size_t length = 0;
-    if (spng_decoded_image_size(ctx.get(), fmt, &length) != 0)
-        return fail(error, DecodeError::Corrupt);
+    if ((rc = spng_decoded_image_size(ctx.get(), fmt, &length)) != 0)
+        return corrupt(spngReason(rc));
     auto bitmap = Bitmap::tryCreate(
         int(ihdr.width), int(ihdr.height), alpha ? PixelFormat::RGBA : PixelFormat::RGB);
     if (!bitmap)
-        return fail(error, DecodeError::OutOfMemory);
+        return outOfMemory("decode");
     if (length != bitmap->byteCount())
-        return fail(error, DecodeError::Corrupt);
-    if (spng_decode_image(ctx.get(), bitmap->data(), length, fmt, SPNG_DECODE_TRNS) != 0)
-        return fail(error, DecodeError::Corrupt);
+        return corrupt("PNG: the decoded size does not match the header");
+    if ((rc = spng_decode_image(ctx.get(), bitmap->data(), length, fmt, SPNG_DECODE_TRNS)) != 0)
+        return corrupt(spngReason(rc));
     // The chunks after the pixels up to IEND must be there and sound too: a
     // file cut short after its last IDAT is still a truncated file.
-    if (spng_decode_chunks(ctx.get()) != 0 || !endsWithIend(bytes))
-        return fail(error, DecodeError::Corrupt);
+    if ((rc = spng_decode_chunks(ctx.get())) != 0)
+        return corrupt(spngReason(rc));
+    if (!endsWithIend(bytes))
+        return corrupt("PNG: the file ends before its IEND chunk");
     if (alpha)
         premultiplyRows(bitmap->data(), size_t(bitmap->width()) * size_t(bitmap->height()));
-    return bitmap;
+    return std::move(*bitmap);
 }
 
-std::optional<Bitmap> decodeImage(
-    std::span<const uint8_t> bytes, const DecodeLimits& limits, DecodeError* error)
+ErrorOr<Bitmap> decodeImage(std::span<const uint8_t> bytes, const DecodeLimits& limits)
 {
     if (isJpeg(bytes))
-        return decodeJpeg(bytes, limits, error);
+        return decodeJpeg(bytes, limits);
     if (isPng(bytes))
-        return decodePng(bytes, limits, error);
-    return fail(error, DecodeError::UnknownFormat);
+        return decodePng(bytes, limits);
+    return unknownFormat();
 }
 
 namespace detail {
 
-std::optional<std::vector<uint8_t>> encodePngWithSpng(const Bitmap& bitmap, int level)
+ErrorOr<std::vector<uint8_t>> encodePngWithSpng(const Bitmap& bitmap, int level)
 {
     SpngContext ctx(spng_ctx_new(SPNG_CTX_ENCODER));
     if (!ctx)
-        return std::nullopt;
+        return Error(Error::Code::OutOfMemory, "encode", {}, "not enough memory");
     spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
     spng_set_option(ctx.get(), SPNG_IMG_COMPRESSION_LEVEL, level);
     spng_ihdr ihdr {};
@@ -195,8 +228,8 @@ std::optional<std::vector<uint8_t>> encodePngWithSpng(const Bitmap& bitmap, int 
     ihdr.bit_depth = 8;
     ihdr.color_type
         = bitmap.hasAlpha() ? SPNG_COLOR_TYPE_TRUECOLOR_ALPHA : SPNG_COLOR_TYPE_TRUECOLOR;
-    if (spng_set_ihdr(ctx.get(), &ihdr) != 0)
-        return std::nullopt;
+    if (int rc = spng_set_ihdr(ctx.get(), &ihdr); rc != 0)
+        return encodeError(Error::Code::Invalid, spngReason(rc));
 
     const uint8_t* pixels = bitmap.data();
     std::vector<uint8_t> straight;
@@ -206,27 +239,28 @@ std::optional<std::vector<uint8_t>> encodePngWithSpng(const Bitmap& bitmap, int 
             straight.data(), straight.data(), size_t(bitmap.width()) * size_t(bitmap.height()));
         pixels = straight.data();
     }
-    if (spng_encode_image(ctx.get(), pixels, bitmap.byteCount(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE)
-        != 0)
-        return std::nullopt;
+    if (int rc = spng_encode_image(
+            ctx.get(), pixels, bitmap.byteCount(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
+        rc != 0)
+        return encodeError(Error::Code::Invalid, spngReason(rc));
     size_t length = 0;
     int rc = 0;
     std::unique_ptr<uint8_t, FreeDeleter> png(
         static_cast<uint8_t*>(spng_get_png_buffer(ctx.get(), &length, &rc)));
     if (!png || rc != 0)
-        return std::nullopt;
+        return encodeError(Error::Code::Invalid, spngReason(rc));
     return std::vector<uint8_t>(png.get(), png.get() + length);
 }
 
 } // namespace detail
 
-std::optional<std::vector<uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality, bool progressive)
+ErrorOr<std::vector<uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality, bool progressive)
 {
     if (bitmap.isEmpty())
-        return std::nullopt;
+        return encodeError(Error::Code::Invalid, "the picture has no pixels");
     TjHandle tj(tjInitCompress());
     if (!tj)
-        return std::nullopt;
+        return outOfMemory("encode");
     unsigned char* out = nullptr;
     unsigned long size = 0;
     int flags = TJFLAG_ACCURATEDCT | (progressive ? TJFLAG_PROGRESSIVE : 0);
@@ -235,7 +269,7 @@ std::optional<std::vector<uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality
         quality < 1 ? 1 : (quality > 100 ? 100 : quality), flags);
     std::unique_ptr<unsigned char, TjBufferDeleter> owned(out);
     if (rc != 0 || !out)
-        return std::nullopt;
+        return encodeError(Error::Code::Invalid, tjReason(tj.get()));
     return std::vector<uint8_t>(out, out + size);
 }
 

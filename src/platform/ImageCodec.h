@@ -1,17 +1,17 @@
 // ImageCodec: JPEG and PNG decoding into bitmaps, and PNG, JPEG and WebP
 // encoding of bitmaps. Pure functions over caller-owned bytes; each result
 // belongs to the caller. Decoders check the picture's size against limits
-// before allocating, and give no bitmap, never a crash, for truncated or
+// before allocating, and give an error, never a crash, for truncated or
 // corrupt data.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 #include <vector>
 
 #include "platform/Bitmap.h"
+#include "platform/Error.h"
 
 namespace platform {
 
@@ -20,24 +20,15 @@ struct DecodeLimits {
     uint64_t maxPixels = uint64_t(1) << 27; // width x height
 };
 
-enum class DecodeError {
-    None,
-    UnknownFormat, // neither a JPEG nor a PNG signature
-    TooLarge, // the header claims more than the limits allow
-    Corrupt, // bad, truncated or unsupported data, or a decoder warning
-    OutOfMemory,
-};
-
 // Decodes JPEG or PNG bytes, chosen by their signature. A JPEG, and a PNG
 // without any transparency, give an RGB bitmap; any other PNG an RGBA bitmap
-// (premultiplied). On failure the result is none and `error`, when given,
-// says why.
-std::optional<Bitmap> decodeImage(
-    std::span<const uint8_t> bytes, const DecodeLimits& limits = {}, DecodeError* error = nullptr);
-std::optional<Bitmap> decodeJpeg(
-    std::span<const uint8_t> bytes, const DecodeLimits& limits = {}, DecodeError* error = nullptr);
-std::optional<Bitmap> decodePng(
-    std::span<const uint8_t> bytes, const DecodeLimits& limits = {}, DecodeError* error = nullptr);
+// (premultiplied). A failure is a "decode" error with no path, coded
+// UnknownFormat (neither signature), TooLarge (the header claims more than
+// the limits allow), Corrupt (bad, truncated or unsupported data, or a
+// decoder warning; the decoder's own text is the reason) or OutOfMemory.
+ErrorOr<Bitmap> decodeImage(std::span<const uint8_t> bytes, const DecodeLimits& limits = {});
+ErrorOr<Bitmap> decodeJpeg(std::span<const uint8_t> bytes, const DecodeLimits& limits = {});
+ErrorOr<Bitmap> decodePng(std::span<const uint8_t> bytes, const DecodeLimits& limits = {});
 
 enum class PngEncoder {
     Huffman, // one Huffman table and runs of zeros: the fastest, the default
@@ -52,21 +43,22 @@ struct PngEncodeOptions {
 
 // An 8-bit PNG of the bitmap: RGBA with straight alpha for an RGBA bitmap
 // (the premultiplied samples are divided out, and a PNG decoded back gives the
-// same premultiplied samples), RGB for an RGB bitmap. None for an empty
-// bitmap or when memory is short.
-std::optional<std::vector<uint8_t>> encodePng(
-    const Bitmap& bitmap, const PngEncodeOptions& options = {});
+// same premultiplied samples), RGB for an RGB bitmap. An "encode" error for
+// an empty bitmap (Invalid) or when memory is short.
+ErrorOr<std::vector<uint8_t>> encodePng(const Bitmap& bitmap, const PngEncodeOptions& options = {});
 
 // Encodes a JPEG of an RGB or RGBA bitmap (alpha dropped, so what is
 // transparent comes out black), quality 1..100.
-std::optional<std::vector<uint8_t>> encodeJpeg(
+ErrorOr<std::vector<uint8_t>> encodeJpeg(
     const Bitmap& bitmap, int quality = 90, bool progressive = false);
 
 // Encodes a WebP of an RGB or RGBA bitmap: lossless without a quality, lossy
-// at `quality` (1..100) with one. None for an empty bitmap or on failure.
-std::optional<std::vector<uint8_t>> encodeWebp(const Bitmap& bitmap, std::optional<int> quality);
+// at `quality` (1..100) with one. An "encode" error for an empty bitmap
+// (Invalid) or when the encoder fails.
+ErrorOr<std::vector<uint8_t>> encodeWebp(const Bitmap& bitmap, std::optional<int> quality);
 // Decodes a WebP into an RGBA bitmap (premultiplied). Gloam reads no WebP
-// input; this is for checking what it writes.
-std::optional<Bitmap> decodeWebp(std::span<const uint8_t> bytes);
+// input; this is for checking what it writes. A "decode" error (Corrupt)
+// for bytes libwebp cannot read, OutOfMemory when the bitmap cannot be had.
+ErrorOr<Bitmap> decodeWebp(std::span<const uint8_t> bytes);
 
 } // namespace platform

@@ -21,7 +21,8 @@
 
 namespace platform {
 namespace detail {
-std::optional<std::vector<uint8_t>> encodePngWithSpng(const Bitmap& bitmap, int level);
+ErrorOr<std::vector<uint8_t>> encodePngWithSpng(const Bitmap& bitmap, int level);
+Error encodeError(Error::Code code, std::string why);
 std::optional<std::vector<uint8_t>> encodePngWithHuffman(const Bitmap& bitmap);
 } // namespace detail
 
@@ -270,15 +271,20 @@ std::optional<std::vector<uint8_t>> deflateFinal(const uint8_t* in, size_t size,
 
 } // namespace
 
-std::optional<std::vector<uint8_t>> encodePng(const Bitmap& bitmap, const PngEncodeOptions& options)
+ErrorOr<std::vector<uint8_t>> encodePng(const Bitmap& bitmap, const PngEncodeOptions& options)
 {
+    using detail::encodeError;
     if (bitmap.isEmpty())
-        return std::nullopt;
+        return encodeError(Error::Code::Invalid, "the picture has no pixels");
     int level = std::clamp(options.level, 0, 12);
     if (options.encoder == PngEncoder::Spng)
         return detail::encodePngWithSpng(bitmap, std::min(level, 9));
-    if (options.encoder == PngEncoder::Huffman)
-        return detail::encodePngWithHuffman(bitmap);
+    if (options.encoder == PngEncoder::Huffman) {
+        // It fails only for want of memory.
+        if (std::optional<std::vector<uint8_t>> png = detail::encodePngWithHuffman(bitmap))
+            return std::move(*png);
+        return encodeError(Error::Code::OutOfMemory, "not enough memory");
+    }
 
     const size_t width = size_t(bitmap.width()), height = size_t(bitmap.height());
     const size_t rowBytes = bitmap.bytesPerRow();
@@ -331,7 +337,7 @@ std::optional<std::vector<uint8_t>> encodePng(const Bitmap& bitmap, const PngEnc
             std::unique_ptr<libdeflate_compressor, CompressorDeleter> compressor(
                 libdeflate_alloc_compressor(level));
             if (!compressor)
-                return std::nullopt;
+                return encodeError(Error::Code::OutOfMemory, "not enough memory");
             size_t inSize = height * (rowBytes + 1);
             // Not zeroed: only the pages the compressor writes are touched.
             const size_t bound = libdeflate_zlib_compress_bound(compressor.get(), inSize);
@@ -339,7 +345,7 @@ std::optional<std::vector<uint8_t>> encodePng(const Bitmap& bitmap, const PngEnc
             zlibSize = libdeflate_zlib_compress(
                 compressor.get(), filtered.get(), inSize, single.get(), bound);
             if (zlibSize == 0)
-                return std::nullopt;
+                return encodeError(Error::Code::Invalid, "the compressor gave no output");
         }
         const uint8_t* zlibData = done ? zlib.data() : single.get();
         filtered.reset();
@@ -363,7 +369,7 @@ std::optional<std::vector<uint8_t>> encodePng(const Bitmap& bitmap, const PngEnc
         putChunk(png, "IEND", nullptr, 0);
         return png;
     } catch (const std::bad_alloc&) {
-        return std::nullopt;
+        return encodeError(Error::Code::OutOfMemory, "not enough memory");
     }
 }
 

@@ -276,18 +276,27 @@ PropertyList::PropertyList(PropertyList&&) noexcept = default;
 PropertyList& PropertyList::operator=(PropertyList&&) noexcept = default;
 PropertyList::~PropertyList() = default;
 
-std::optional<PropertyList> PropertyList::readDictionary(const std::string& path)
+ErrorOr<PropertyList> PropertyList::readDictionary(const std::string& path)
 {
-    std::optional<std::vector<uint8_t>> bytes = readFile(path, kMaxFileSize);
+    ErrorOr<std::vector<uint8_t>> bytes = readFile(path, kMaxFileSize);
     if (!bytes)
-        return std::nullopt;
-    return dictionaryFromBytes(*bytes);
+        return bytes.error();
+    ErrorOr<PropertyList> list = dictionaryFromBytes(*bytes);
+    if (!list)
+        return list.error().about("read", path);
+    return list;
 }
 
-std::optional<PropertyList> PropertyList::dictionaryFromBytes(std::span<const uint8_t> bytes)
+ErrorOr<PropertyList> PropertyList::dictionaryFromBytes(std::span<const uint8_t> bytes)
 {
-    if (bytes.empty() || bytes.size() > kMaxFileSize)
-        return std::nullopt;
+    auto refuse = [](Error::Code code, std::string why) {
+        return Error(code, "parse", {}, std::move(why));
+    };
+    if (bytes.empty())
+        return refuse(Error::Code::UnknownFormat, "not a property list: no bytes");
+    if (bytes.size() > kMaxFileSize)
+        return refuse(Error::Code::TooLarge,
+            "larger than the " + std::to_string(kMaxFileSize) + " bytes allowed");
     // A terminating zero after the data, so that no part of the parser can
     // read past the end of text that stops in the middle of a token.
     std::vector<char> data(bytes.begin(), bytes.end());
@@ -298,22 +307,27 @@ std::optional<PropertyList> PropertyList::dictionaryFromBytes(std::span<const ui
     // inside a string for its end when it copies the text but keeps the
     // whole length, and its writer then reads past the copy.
     if (format == Format::Xml && std::memchr(data.data(), 0, bytes.size()) != nullptr)
-        return std::nullopt;
+        return refuse(Error::Code::Corrupt, "a zero byte in XML text");
     // libplist's parsers, and its copy, free and encoders, recurse once a
     // level: a file nested some tens of thousands deep exhausts the stack.
-    size_t depth = format == Format::Binary
-        ? binaryNesting(bytes, kMaxNesting, kMaxValues)
-        : xmlNesting(std::string_view(data.data(), bytes.size()), kMaxNesting);
-    if (depth > kMaxNesting)
-        return std::nullopt;
+    if (format == Format::Binary && binaryNesting(bytes, kMaxNesting, kMaxValues) > kMaxNesting)
+        return refuse(Error::Code::TooLarge,
+            "nested deeper than " + std::to_string(kMaxNesting) + " levels, more than "
+                + std::to_string(kMaxValues) + " values, or references that cannot be followed");
+    if (format == Format::Xml
+        && xmlNesting(std::string_view(data.data(), bytes.size()), kMaxNesting) > kMaxNesting)
+        return refuse(
+            Error::Code::TooLarge, "nested deeper than " + std::to_string(kMaxNesting) + " levels");
     plist_t root = nullptr;
     if (format == Format::Binary)
         plist_from_bin(data.data(), length, &root);
     else
         plist_from_xml(data.data(), length, &root);
     PropertyList list(root, format);
-    if (!root || plist_get_node_type(root) != PLIST_DICT)
-        return std::nullopt;
+    if (!root)
+        return refuse(Error::Code::Corrupt, "not a property list");
+    if (plist_get_node_type(root) != PLIST_DICT)
+        return refuse(Error::Code::Corrupt, "its root is not a dictionary");
     return list;
 }
 
@@ -402,11 +416,12 @@ std::vector<uint8_t> PropertyList::encoded() const
     return bytes;
 }
 
-bool PropertyList::writeToFile(const std::string& path) const
+ErrorOr<void> PropertyList::writeToFile(const std::string& path) const
 {
     std::vector<uint8_t> bytes = encoded();
     if (bytes.empty())
-        return false;
+        return Error(Error::Code::Invalid, "write", path,
+            "the dictionary holds values that cannot be written readably");
     return writeFileAtomically(path, bytes);
 }
 

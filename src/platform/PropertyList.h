@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+
+#include "platform/Error.h"
 #include <span>
 #include <string>
 #include <string_view>
@@ -31,13 +33,14 @@ public:
     // copies, so a small file can stand for billions of values.
     static constexpr uint64_t kMaxValues = uint64_t(1) << 20;
 
-    // The file's root dictionary; none when the file is missing, unreadable,
-    // larger than kMaxFileSize, nested deeper than kMaxNesting, a binary list of
-    // more than kMaxValues values once unfolded, not a property
-    // list (a binary one whose references form a cycle is none), or its root
-    // is not a dictionary. XML and binary files alike; the form is remembered.
-    static std::optional<PropertyList> readDictionary(const std::string& path);
-    static std::optional<PropertyList> dictionaryFromBytes(std::span<const uint8_t> bytes);
+    // The file's root dictionary; an error when the file is missing,
+    // unreadable, larger than kMaxFileSize, nested deeper than kMaxNesting, a
+    // binary list of more than kMaxValues values once unfolded (TooLarge), not
+    // a property list (a binary one whose references form a cycle is not one),
+    // or its root is not a dictionary (Corrupt). XML and binary files alike;
+    // the form is remembered. From bytes, the error is a "parse" one.
+    static ErrorOr<PropertyList> readDictionary(const std::string& path);
+    static ErrorOr<PropertyList> dictionaryFromBytes(std::span<const uint8_t> bytes);
 
     // An empty dictionary that will be written in `format`.
     explicit PropertyList(Format format = Format::Xml);
@@ -71,9 +74,9 @@ public:
     // values it cannot write readably, such as keys that are not UTF-8).
     std::vector<uint8_t> encoded() const;
 
-    // Writes encoded() to `path` atomically (writeFileAtomically); false when
-    // encoding or writing fails, and the old file then stays whole.
-    bool writeToFile(const std::string& path) const;
+    // Writes encoded() to `path` atomically (writeFileAtomically); the error
+    // when encoding or writing fails, and the old file then stays whole.
+    ErrorOr<void> writeToFile(const std::string& path) const;
 
 private:
     struct Free {

@@ -16,10 +16,10 @@ struct WebpDeleter {
 };
 } // namespace
 
-std::optional<std::vector<uint8_t>> encodeWebp(const Bitmap& bitmap, std::optional<int> quality)
+ErrorOr<std::vector<uint8_t>> encodeWebp(const Bitmap& bitmap, std::optional<int> quality)
 {
     if (bitmap.isEmpty())
-        return std::nullopt;
+        return Error(Error::Code::Invalid, "encode", {}, "the picture has no pixels");
     const int w = bitmap.width(), h = bitmap.height(), stride = int(bitmap.bytesPerRow());
     const uint8_t* pixels = bitmap.data();
     // libwebp takes straight alpha.
@@ -41,22 +41,22 @@ std::optional<std::vector<uint8_t>> encodeWebp(const Bitmap& bitmap, std::option
     }
     std::unique_ptr<uint8_t, WebpDeleter> owned(out);
     if (size == 0 || !out)
-        return std::nullopt;
+        return Error(Error::Code::Invalid, "encode", {}, "libwebp could not encode the picture");
     return std::vector<uint8_t>(out, out + size);
 }
 
-std::optional<Bitmap> decodeWebp(std::span<const uint8_t> bytes)
+ErrorOr<Bitmap> decodeWebp(std::span<const uint8_t> bytes)
 {
     int w = 0, h = 0;
     std::unique_ptr<uint8_t, WebpDeleter> rgba(WebPDecodeRGBA(bytes.data(), bytes.size(), &w, &h));
     if (!rgba || w <= 0 || h <= 0)
-        return std::nullopt;
+        return Error(Error::Code::Corrupt, "decode", {}, "not a WebP picture libwebp can read");
     std::optional<Bitmap> bitmap = Bitmap::tryCreate(w, h, PixelFormat::RGBA);
     if (!bitmap)
-        return std::nullopt;
+        return Error(Error::Code::OutOfMemory, "decode", {}, "not enough memory");
     std::memcpy(bitmap->data(), rgba.get(), bitmap->byteCount());
     premultiplyRows(bitmap->data(), size_t(w) * size_t(h));
-    return bitmap;
+    return std::move(*bitmap);
 }
 
 } // namespace platform

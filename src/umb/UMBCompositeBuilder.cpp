@@ -10,14 +10,11 @@
 namespace umb {
 namespace {
 
-// The product of two 8-bit values over 255, rounded, as the drawing library
-// forms it for source-over on premultiplied pixels: the composite then holds
-// exactly the bytes that drawing each layer picture over it would leave.
-inline unsigned mul255(unsigned a, unsigned b)
-{
-    unsigned t = a * b + 0x80;
-    return (t + (t >> 8)) >> 8;
-}
+// Keeping `keep` / 255 of a sample is premultiplication's arithmetic, and
+// the drawing library's for source-over on premultiplied pixels: the
+// composite then holds exactly the bytes that drawing each layer picture
+// over it would leave.
+using platform::premultiply;
 
 // Source-over of one premultiplied RGBA pixel `s` onto `d` (`Samples` bytes;
 // an RGB pixel is opaque and stays so).
@@ -25,9 +22,9 @@ template<int Samples> inline void over(uint8_t* d, const uint8_t* s)
 {
     const unsigned keep = 255u - s[3];
     for (int c = 0; c < 3; ++c)
-        d[c] = uint8_t(std::min(255u, s[c] + mul255(d[c], keep)));
+        d[c] = uint8_t(std::min(255u, s[c] + unsigned(premultiply(d[c], keep))));
     if constexpr (Samples == 4)
-        d[3] = uint8_t(std::min(255u, s[3] + mul255(d[3], keep)));
+        d[3] = uint8_t(std::min(255u, s[3] + unsigned(premultiply(d[3], keep))));
 }
 
 // Every byte of a stretch keeps `keep` / 255 of itself: a loop the compiler
@@ -35,7 +32,7 @@ template<int Samples> inline void over(uint8_t* d, const uint8_t* s)
 void keepOfEach(uint8_t* bytes, size_t count, unsigned keep)
 {
     for (size_t i = 0; i < count; ++i)
-        bytes[i] = uint8_t(mul255(bytes[i], keep));
+        bytes[i] = uint8_t(premultiply(bytes[i], keep));
 }
 
 // The shade over one opaque row: the night side is long runs of one opacity,
@@ -70,11 +67,11 @@ template<int Samples> void shadeRows(uint8_t* pixels, const uint8_t* shade, size
         if (k == 0)
             continue;
         const unsigned keep = 255u - k;
-        pixels[0] = uint8_t(mul255(pixels[0], keep));
-        pixels[1] = uint8_t(mul255(pixels[1], keep));
-        pixels[2] = uint8_t(mul255(pixels[2], keep));
+        pixels[0] = uint8_t(premultiply(pixels[0], keep));
+        pixels[1] = uint8_t(premultiply(pixels[1], keep));
+        pixels[2] = uint8_t(premultiply(pixels[2], keep));
         if constexpr (Samples == 4)
-            pixels[3] = uint8_t(k + mul255(pixels[3], keep));
+            pixels[3] = uint8_t(k + premultiply(pixels[3], keep));
     }
 }
 
@@ -110,8 +107,8 @@ void fadedLightsRow(uint8_t* out, const uint8_t* lights, const uint8_t* show, in
         if (k == 0)
             continue;
         const uint8_t* l = lights + size_t(x) * LightSamples;
-        const uint8_t s[4] = {uint8_t(mul255(l[0], k)), uint8_t(mul255(l[1], k)),
-            uint8_t(mul255(l[2], k)), uint8_t(LightSamples == 4 ? mul255(l[3], k) : k)};
+        const uint8_t s[4] = {uint8_t(premultiply(l[0], k)), uint8_t(premultiply(l[1], k)),
+            uint8_t(premultiply(l[2], k)), uint8_t(LightSamples == 4 ? premultiply(l[3], k) : k)};
         if ((s[0] | s[1] | s[2] | s[3]) == 0)
             continue;
         over<Samples>(out + size_t(x) * Samples, s);
@@ -119,11 +116,6 @@ void fadedLightsRow(uint8_t* out, const uint8_t* lights, const uint8_t* show, in
 }
 
 } // namespace
-
-bool UMBCompositeBuilder::endsWithPng(const std::string& path)
-{
-    return path.size() >= 4 && path.compare(path.size() - 4, 4, ".png") == 0;
-}
 
 std::optional<platform::Bitmap> UMBCompositeBuilder::baseOf(
     const platform::Image& base, platform::Image* takeable, int width, int height)
@@ -243,7 +235,7 @@ void UMBCompositeBuilder::drawNight(platform::Bitmap& out, const platform::Bitma
             if (x < nw && y < nh) {
                 const uint8_t* n = night.pixelAt(x, y);
                 for (int c = 0; c < 3; ++c)
-                    s[c] = uint8_t(mul255(n[c], k[x]));
+                    s[c] = premultiply(n[c], k[x]);
             }
             if (out.hasAlpha())
                 over<4>(out.pixelAt(x, y), s);
@@ -404,7 +396,7 @@ void UMBCompositeBuilder::drawSun(
     }
 }
 
-std::future<std::optional<platform::Image>> UMBCompositeBuilder::startLoading(
+std::future<platform::ErrorOr<platform::Image>> UMBCompositeBuilder::startLoading(
     const Settings& settings)
 {
     if (!settings.lightsPicture)
@@ -421,7 +413,7 @@ std::future<std::optional<platform::Image>> UMBCompositeBuilder::startLoading(
 
 std::optional<platform::Bitmap> UMBCompositeBuilder::compose(const platform::Image& base,
     platform::Image* takeable, const Settings& settings,
-    std::future<std::optional<platform::Image>>& lightsPicture,
+    std::future<platform::ErrorOr<platform::Image>>& lightsPicture,
     const std::optional<platform::Image>& lightsLayer)
 {
     std::optional<platform::Bitmap> out = baseOf(base, takeable, settings.width, settings.height);
@@ -429,7 +421,7 @@ std::optional<platform::Bitmap> UMBCompositeBuilder::compose(const platform::Ima
         return std::nullopt;
     drawShade(*out, settings);
     if (lightsPicture.valid()) {
-        std::optional<platform::Image> lights = lightsPicture.get();
+        platform::ErrorOr<platform::Image> lights = lightsPicture.get();
         if (lights && lights->bitmap())
             drawLights(*out, *lights->bitmap());
     }
@@ -440,7 +432,7 @@ std::optional<platform::Bitmap> UMBCompositeBuilder::compose(const platform::Ima
     if (lightsLayer && lightsLayer->bitmap())
         drawLayer(*out, *lightsLayer->bitmap());
     if (settings.sunPicture) {
-        std::optional<platform::Image> sun = platform::Image::fromFile(*settings.sunPicture);
+        platform::ErrorOr<platform::Image> sun = platform::Image::fromFile(*settings.sunPicture);
         if (sun && sun->bitmap()) {
             platform::Size size = sun->size();
             const double longer = std::max(size.width, size.height);

@@ -19,6 +19,7 @@
 #include "platform/Geometry.h"
 #include "platform/Image.h"
 #include "umb/UMBBoxBlur.h"
+#include "umb/UMBMapRenderer.h"
 #include "umb/UMBNightMask.h"
 #include "umb/UMBTwilight.h"
 
@@ -115,7 +116,7 @@ private:
         if constexpr (Renderer::kCylindrical)
             settings.wrapWidth = settings.width;
         // The lights picture is decoded on a second core meanwhile.
-        std::future<std::optional<platform::Image>> lightsPicture = startLoading(settings);
+        std::future<platform::ErrorOr<platform::Image>> lightsPicture = startLoading(settings);
         settings.style = renderer.terminatorStyle();
         twilight_.reset();
         if (settings.style == UMBTerminatorStyle::Blur) {
@@ -127,12 +128,11 @@ private:
         return compose(base, takeable, settings, lightsPicture, lightsLayer);
     }
 
-    static bool endsWithPng(const std::string& path);
-    static std::future<std::optional<platform::Image>> startLoading(const Settings& settings);
+    static std::future<platform::ErrorOr<platform::Image>> startLoading(const Settings& settings);
     // Everything after the mask: the base in the result bitmap, then the
     // shade, the lights and the sun over it.
     std::optional<platform::Bitmap> compose(const platform::Image& base, platform::Image* takeable,
-        const Settings& settings, std::future<std::optional<platform::Image>>& lightsPicture,
+        const Settings& settings, std::future<platform::ErrorOr<platform::Image>>& lightsPicture,
         const std::optional<platform::Image>& lightsLayer);
     // The base as the composite's first layer leaves it; `takeable` (the base
     // itself, or null) may give up its bitmap for it.

@@ -45,11 +45,11 @@ void rejectNegative(int32_t count, const char* what)
         fail(what, "negative count " + std::to_string(count));
 }
 
-UMBDataBuffer::Bytes contentsOf(const std::optional<std::string>& path)
+// A file that cannot be read is an empty buffer: the contract has no room
+// for the reason.
+UMBDataBuffer::Bytes contentsOf(const std::string& path)
 {
-    if (!path)
-        return {};
-    return platform::readFile(*path).value_or(UMBDataBuffer::Bytes {});
+    return platform::readFile(path).value_or(UMBDataBuffer::Bytes {});
 }
 
 } // namespace
@@ -69,7 +69,8 @@ UMBDataBuffer UMBDataBuffer::initWithFile(const std::string& path)
 UMBDataBuffer UMBDataBuffer::initWithURL(const std::string& url)
 {
     UMBDataBuffer buffer;
-    buffer.data_ = contentsOf(platform::localPathForURL(url));
+    if (platform::ErrorOr<std::string> path = platform::localPathForURL(url))
+        buffer.data_ = contentsOf(*path);
     return buffer;
 }
 
@@ -385,14 +386,14 @@ std::optional<std::string> UMBDataBuffer::readLine()
 
 bool UMBDataBuffer::writeToFile(const std::string& path) const
 {
-    return platform::writeFileAtomically(path, data_);
+    return platform::writeFileAtomically(path, data_).has_value();
 }
 
 bool UMBDataBuffer::writeToFile(const std::string& path, bool append) const
 {
     if (!append)
         return writeToFile(path);
-    return platform::appendToExistingFile(path, data_);
+    return platform::appendToExistingFile(path, data_).has_value();
 }
 
 } // namespace umb

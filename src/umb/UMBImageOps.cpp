@@ -98,13 +98,7 @@ platform::Color UMBImageOps::colorFromNumber(int32_t number)
 
 bool UMBImageOps::saveImage(const platform::Image& image, const std::string& path)
 {
-    const platform::Bitmap* bitmap = image.bitmap();
-    if (!bitmap || bitmap->isEmpty())
-        return false;
-    auto png = platform::encodePng(*bitmap);
-    if (!png)
-        return false;
-    return platform::writeFileAtomically(path, *png);
+    return image.writePngFile(path).has_value();
 }
 
 platform::Image UMBImageOps::rotateImage(const platform::Image& image, float degrees) const

@@ -33,20 +33,6 @@ uint8_t shadeAlpha(float alpha)
     return a >= 255.0 ? 255 : uint8_t(a);
 }
 
-// a * b / 255, rounded, as the composite's source-over forms it.
-uint8_t mul255(unsigned a, unsigned b)
-{
-    unsigned t = a * b + 0x80;
-    return uint8_t((t + (t >> 8)) >> 8);
-}
-
-bool endsWithPng(const std::string& path)
-{
-    static constexpr char kSuffix[] = ".png";
-    constexpr size_t n = sizeof(kSuffix) - 1;
-    return path.size() >= n && path.compare(path.size() - n, n, kSuffix) == 0;
-}
-
 // The four samples of pixel (x, y) of `bitmap` as premultiplied RGBA; an RGB
 // bitmap's pixels are opaque.
 void copyPixel(const platform::Bitmap& from, int fx, int fy, platform::Bitmap& to, int tx, int ty)
@@ -217,7 +203,8 @@ platform::Image UMBMapRenderer<Projection>::drawLightsLayerFromImage(platform::P
     platform::Bitmap layer = makeLayerBitmap();
     std::optional<platform::Image> lights;
     if (!lightsPicture_ && lightsimgpath_)
-        lights = platform::Image::fromFile(*lightsimgpath_);
+        if (auto read = platform::Image::fromFile(*lightsimgpath_))
+            lights = std::move(*read);
     if (lightsPicture_ && lightsPictureStretched_)
         lights = stretchedRows(*lightsPicture_, layer.width(), layer.height(), 0, layer.height());
     const platform::Bitmap* source = lights ? lights->bitmap()
@@ -239,7 +226,7 @@ platform::Image UMBMapRenderer<Projection>::drawLightsLayerFromImage(platform::P
                 copyPixel(*source, x, y, layer, x, y);
                 uint8_t* p = layer.pixelAt(x, y);
                 for (int c = 0; c < 4; ++c)
-                    p[c] = mul255(p[c], show[x]);
+                    p[c] = platform::premultiply(p[c], show[x]);
             }
         }
         clipToGlobe(layer);
@@ -271,7 +258,8 @@ platform::Image UMBMapRenderer<Projection>::drawSunLayer(platform::Point subsola
     platform::Image layer(platform::Size {double(layerWidth()), double(layerHeight())});
     std::optional<platform::Image> sun;
     if (sunimgpath_)
-        sun = platform::Image::fromFile(*sunimgpath_);
+        if (auto read = platform::Image::fromFile(*sunimgpath_))
+            sun = std::move(*read);
     if (!sun || !layer.bitmap())
         return layer;
     platform::Canvas canvas(layer, flipped_);

@@ -22,9 +22,18 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace umb {
+
+// A lights source is a picture when its name ends in ".png", and a file of
+// lights points otherwise: the renderer, the composite and the command all
+// decide it by this.
+inline bool endsWithPng(std::string_view path)
+{
+    return path.ends_with(".png");
+}
 
 template<class Projection> class UMBMapRenderer {
 public:

@@ -17,5 +17,5 @@ TEST(FileURLTest, FileURLsAndPlainPathsNameLocalFiles)
         {"file:///a%00b", std::nullopt}, {std::string("/a\0b", 4), std::nullopt},
         {"http://localhost/a", std::nullopt}, {"data:,hello", std::nullopt}, {"", std::nullopt}};
     for (const auto& c : cases)
-        EXPECT_EQ(platform::localPathForURL(c.url), c.path) << c.url;
+        EXPECT_EQ(std::optional<std::string>(platform::localPathForURL(c.url)), c.path) << c.url;
 }

@@ -140,12 +140,17 @@ TEST(FilesTest, AFailureAtEveryStepOfAWriteLeavesTheOldFileOrTheNewOneWhole)
             const std::string target = dir / "t";
             ASSERT_TRUE(writeFileAtomically(target, oldText));
             ::chmod(target.c_str(), 0604);
-            bool ok;
+            platform::ErrorOr<void> written;
             {
                 Injector inject(at, err);
-                ok = writeFileAtomically(target, newText);
+                written = writeFileAtomically(target, newText);
             }
+            const bool ok = written.has_value();
             const std::string step = "call " + std::to_string(at) + " of " + std::to_string(steps);
+            // The failed step's errno is the reason, not the clean-up's.
+            if (!ok) {
+                EXPECT_EQ(written.error().errorNumber(), err) << step;
+            }
             // Failing before the rename keeps the old file and says so;
             // after it (the folder's sync) the new file is in place.
             EXPECT_EQ(readFile(target), ok ? newText : oldText) << step;
@@ -178,7 +183,7 @@ TEST(FilesTest, AWriterKilledMidWriteLeavesAWholeFileAndOnlyTheTemporariesOfTheG
         pid_t child = ::fork();
         if (child == 0)
             for (int i = 0;; ++i)
-                writeFileAtomically(target, i % 2 ? a : b);
+                static_cast<void>(writeFileAtomically(target, i % 2 ? a : b));
         std::this_thread::sleep_for(std::chrono::milliseconds(30 + 17 * round));
         ::kill(child, SIGKILL);
         ASSERT_EQ(::waitpid(child, nullptr, 0), child);

@@ -121,14 +121,13 @@ TEST(PngWriterTest, EveryReaderGetsBackExactlyTheSamplesWritten)
         ASSERT_TRUE(png) << what;
         const std::vector<uint8_t> samples(original.data(), original.data() + original.byteCount());
 
-        DecodeError error {};
-        std::optional<Bitmap> own = decodePng(*png, {}, &error);
-        ASSERT_TRUE(own) << what << ": error " << int(error);
+        auto own = decodePng(*png);
+        ASSERT_TRUE(own) << what << ": " << own.error().message();
         EXPECT_EQ(own->format(), original.format()) << what;
         EXPECT_TRUE(std::memcmp(own->data(), samples.data(), samples.size()) == 0) << what;
 
-        std::optional<Bitmap> spng = decodePng(withText(*png), {}, &error);
-        ASSERT_TRUE(spng) << what << ": libspng, error " << int(error);
+        auto spng = decodePng(withText(*png));
+        ASSERT_TRUE(spng) << what << ": libspng, " << spng.error().message();
         EXPECT_TRUE(std::memcmp(spng->data(), samples.data(), samples.size()) == 0) << what;
 
         EXPECT_EQ(throughLibpng(*png, original.hasAlpha()), samples) << what;

@@ -1,0 +1,65 @@
+// Each kind of platform failure reaches its caller as one line that names
+// the operation, the file and the reason.
+#include "platform/Error.h"
+#include "platform/FileURL.h"
+#include "platform/Files.h"
+#include "platform/Image.h"
+#include "platform/PropertyList.h"
+
+#include "support/TempDir.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+
+using platform::Error;
+using testing_support::TempDir;
+
+namespace {
+
+template<class T> Error errorOf(const platform::ErrorOr<T>& result)
+{
+    if (result)
+        return Error(Error::Code::Invalid, "<succeeded>", {}, {});
+    return result.error();
+}
+
+} // namespace
+
+TEST(ErrorTest, FailuresSayWhatFailedOnWhichFileAndWhy)
+{
+    TempDir dir;
+    std::ofstream(dir / "text.png") << "not a picture";
+    std::ofstream(dir / "array.plist") << "<plist version=\"1.0\"><array/></plist>";
+    const std::vector<uint8_t> bytes {1, 2, 3};
+    struct {
+        const char* name;
+        Error error;
+        Error::Code code;
+        std::string message;
+    } cases[] = {
+        {"errno", Error::fromErrno("write", "/a/b.png", EACCES), Error::Code::System,
+            "cannot write /a/b.png: Permission denied"},
+        {"no path", Error(Error::Code::Corrupt, "decode", "", "PNG: bad CRC"), Error::Code::Corrupt,
+            "cannot decode: PNG: bad CRC"},
+        {"read", errorOf(platform::readFile(dir / "none")), Error::Code::System,
+            "cannot read " + dir / "none" + ": No such file or directory"},
+        {"write", errorOf(platform::writeFileAtomically(dir / "no/x.png", bytes)),
+            Error::Code::System,
+            "cannot write " + dir / "no/x.png" + ": No such file or directory"},
+        {"write a folder", errorOf(platform::writeFileAtomically(dir.path.string(), bytes)),
+            Error::Code::System, "cannot write " + dir.path.string() + ": Is a directory"},
+        {"decode a file", errorOf(platform::Image::fromFile(dir / "text.png")),
+            Error::Code::UnknownFormat,
+            "cannot decode " + dir / "text.png" + ": not a JPEG or PNG picture"},
+        {"property list", errorOf(platform::PropertyList::readDictionary(dir / "array.plist")),
+            Error::Code::Corrupt,
+            "cannot read " + dir / "array.plist" + ": its root is not a dictionary"},
+        {"URL", errorOf(platform::localPathForURL("http://host/a")), Error::Code::Invalid,
+            "cannot resolve http://host/a: not a file URL"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(c.error.message(), c.message) << c.name;
+        EXPECT_EQ(c.error.code(), c.code) << c.name;
+        EXPECT_EQ(c.error.errorNumber() != 0, c.code == Error::Code::System) << c.name;
+    }
+}
