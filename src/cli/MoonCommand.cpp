@@ -105,9 +105,7 @@ cli::Command::Registration registration {{
     [](CLI::App& app) -> std::function<int()> {
         auto options = std::make_shared<MoonOptions>();
         app.add_option("--time", options->time, cli::kTimeOptionHelp)->type_name("T");
-        app.add_option("--observer", options->observer,
-               "Where altitude and azimuth are seen from: longitude (east positive) and "
-               "latitude in degrees (default 0,0); given, the day's events are added")
+        app.add_option("--observer", options->observer, cli::kObserverOptionHelp)
             ->type_name("LON,LAT");
         app.add_flag("--json", options->json,
             "One JSON object: time, jd, equatorial {ra (hours), dec}, ecliptic {lon, lat}, "

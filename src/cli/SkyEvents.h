@@ -13,6 +13,11 @@
 
 namespace cli {
 
+// The help text of the --observer option of `gloam sun` and `gloam moon`.
+inline constexpr const char* kObserverOptionHelp
+    = "Where altitude and azimuth are seen from: longitude (east positive) and "
+      "latitude in degrees (default 0,0); given, the day's events are added";
+
 // LON,LAT in degrees, longitude -180..180 east positive, latitude -90..90;
 // a UsageError naming the value otherwise.
 platform::Point observerFromOption(const std::string& text);

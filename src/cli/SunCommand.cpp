@@ -102,11 +102,10 @@ int runSun(const SunOptions& options)
     table.add("altitude", cli::fixed(horizontal.y, 7) + "\u00b0");
     if (events) {
         cli::addEventRows(table,
-            {{"astronomicalDawn", events->astronomicalDawn},
-                {"nauticalDawn", events->nauticalDawn}, {"civilDawn", events->civilDawn},
-                {"sunrise", events->sunrise}, {"solarNoon", events->solarNoon},
-                {"sunset", events->sunset}, {"civilDusk", events->civilDusk},
-                {"nauticalDusk", events->nauticalDusk},
+            {{"astronomicalDawn", events->astronomicalDawn}, {"nauticalDawn", events->nauticalDawn},
+                {"civilDawn", events->civilDawn}, {"sunrise", events->sunrise},
+                {"solarNoon", events->solarNoon}, {"sunset", events->sunset},
+                {"civilDusk", events->civilDusk}, {"nauticalDusk", events->nauticalDusk},
                 {"astronomicalDusk", events->astronomicalDusk}});
     }
     std::fputs(table.text().c_str(), stdout);
@@ -119,9 +118,7 @@ cli::Command::Registration registration {{
     [](CLI::App& app) -> std::function<int()> {
         auto options = std::make_shared<SunOptions>();
         app.add_option("--time", options->time, cli::kTimeOptionHelp)->type_name("T");
-        app.add_option("--observer", options->observer,
-               "Where altitude and azimuth are seen from: longitude (east positive) and "
-               "latitude in degrees (default 0,0); given, the day's events are added")
+        app.add_option("--observer", options->observer, cli::kObserverOptionHelp)
             ->type_name("LON,LAT");
         app.add_flag("--json", options->json,
             "One JSON object: time, jd, subsolar {lon, lat}, equatorial {ra (hours), dec}, "
@@ -130,13 +127,14 @@ cli::Command::Registration registration {{
             "solarNoon, civilDawn, civilDusk, nauticalDawn, nauticalDusk, astronomicalDawn, "
             "astronomicalDusk}: the first of each in the 24 hours from the instant, ISO 8601 UTC "
             "to the second, or null");
-        app.footer("The solar model is good to about 0.01 degree from 1950 to 2050 and works to "
-                   "the millisecond.\nA negative value may be joined with '=': --observer=-74,40.7\n"
-                   "Events: sunrise and sunset of the centre at -0.833 degrees, dawn and dusk at -6, -12 "
-                   "and -18,\nsolar noon the upper transit; listed in UTC and in the local zone "
-                   "(TZ).\n"
-                   "Example: gloam sun --time 2024-06-20T20:51:00Z\n"
-                   "Example: TZ=Europe/London gloam sun --time 2024-06-21 --observer=-0.1278,51.5074");
+        app.footer(
+            "The solar model is good to about 0.01 degree from 1950 to 2050 and works to "
+            "the millisecond.\nA negative value may be joined with '=': --observer=-74,40.7\n"
+            "Events: sunrise and sunset of the centre at -0.833 degrees, dawn and dusk at -6, -12 "
+            "and -18,\nsolar noon the upper transit; listed in UTC and in the local zone "
+            "(TZ).\n"
+            "Example: gloam sun --time 2024-06-20T20:51:00Z\n"
+            "Example: TZ=Europe/London gloam sun --time 2024-06-21 --observer=-0.1278,51.5074");
         return [options] { return runSun(*options); };
     },
 }};
