@@ -1,6 +1,7 @@
-// The default PNG writer's files, read back by every reader at hand: the
-// platform's own (libdeflate), libspng (zlib's inflate, reached by a text
-// chunk that the own reader leaves to it) and libpng. Each must give exactly
+// Every PNG writer's files, read back by every reader at hand: the
+// platform's own (libdeflate, also with the stream split over many IDATs),
+// libspng (zlib's inflate, reached by a text chunk that the own reader
+// leaves to it) and libpng. Each must give exactly
 // the samples written, at the sizes where the writer's code paths part: one
 // pixel, rows shorter than a vector, odd widths, 8192-pixel rows, a picture
 // large enough to be coded in two halves; flat content (runs of zeros of
@@ -13,11 +14,18 @@
 #include <vector>
 
 #include "platform/Bitmap.h"
+#include "platform/Image.h"
 #include "platform/ImageCodec.h"
 #include "platform/PixelConvert.h"
 #include "support/PngBytes.h"
 
 using namespace platform;
+using testing_support::rebuilt;
+
+namespace platform::detail {
+// The plain reader behind decodePng, which leaves every other file to libspng.
+std::optional<Bitmap> decodePlainPng(std::span<const uint8_t> bytes, const DecodeLimits& limits);
+} // namespace platform::detail
 
 namespace {
 
@@ -60,21 +68,6 @@ Bitmap picture(int width, int height, PixelFormat format, Content content)
     return b;
 }
 
-// The same file with a text chunk after IHDR.
-std::vector<uint8_t> withText(const std::vector<uint8_t>& png)
-{
-    const uint8_t chunk[] = {0, 0, 0, 3, 't', 'E', 'X', 't', 'a', 0, 'b'};
-    const uint32_t crc = testing_support::crc32(chunk + 4, 7);
-    const uint8_t crcBytes[]
-        = {uint8_t(crc >> 24), uint8_t(crc >> 16), uint8_t(crc >> 8), uint8_t(crc)};
-    std::vector<uint8_t> out(png.size() + 15);
-    std::memcpy(out.data(), png.data(), 33);
-    std::memcpy(out.data() + 33, chunk, 11);
-    std::memcpy(out.data() + 44, crcBytes, 4);
-    std::memcpy(out.data() + 48, png.data() + 33, png.size() - 33);
-    return out;
-}
-
 // libpng's reading of the file, premultiplied as the bitmap is; empty when it
 // refuses the file.
 std::vector<uint8_t> throughLibpng(const std::vector<uint8_t>& png, bool alpha)
@@ -107,6 +100,7 @@ TEST(PngWriterTest, EveryReaderGetsBackExactlyTheSamplesWritten)
         {11, 3, PixelFormat::RGBA, Content::Blocks},
         {33, 17, PixelFormat::RGB, Content::Blocks},
         {67, 41, PixelFormat::RGBA, Content::Noise},
+        {700, 400, PixelFormat::RGB, Content::Blocks},
         {1023, 5, PixelFormat::RGB, Content::Flat},
         {8192, 3, PixelFormat::RGBA, Content::Blocks},
         {8192, 2, PixelFormat::RGB, Content::Noise},
@@ -121,15 +115,31 @@ TEST(PngWriterTest, EveryReaderGetsBackExactlyTheSamplesWritten)
         ASSERT_TRUE(png) << what;
         const std::vector<uint8_t> samples(original.data(), original.data() + original.byteCount());
 
-        auto own = decodePng(*png);
-        ASSERT_TRUE(own) << what << ": " << own.error().message();
-        EXPECT_EQ(own->format(), original.format()) << what;
-        EXPECT_TRUE(std::memcmp(own->data(), samples.data(), samples.size()) == 0) << what;
-
-        auto spng = decodePng(withText(*png));
+        // The other encoders, up to the size where the default one deflates
+        // the top on a second thread; the plain reader takes each whole and
+        // in IDATs of 97 bytes, and leaves a file with a text chunk alone.
+        std::vector<std::vector<uint8_t>> files = {*png};
+        const std::pair<PngEncoder, int> others[] = {{PngEncoder::Deflate, 0},
+            {PngEncoder::Deflate, 1}, {PngEncoder::Deflate, 12}, {PngEncoder::Spng, 6}};
+        for (auto [encoder, level] : others)
+            if (c.width * c.height <= 700 * 400)
+                files.push_back(encodePng(original, {encoder, level}).value());
+        for (const auto& file : files)
+            for (const auto& split : {file, rebuilt(file, 97, false)}) {
+                auto own = detail::decodePlainPng(split, {});
+                ASSERT_TRUE(own) << what << ", encoder " << &file - files.data();
+                EXPECT_EQ(own->format(), original.format()) << what;
+                EXPECT_TRUE(std::memcmp(own->data(), samples.data(), samples.size()) == 0)
+                    << what << ", encoder " << &file - files.data();
+            }
+        const std::vector<uint8_t> withText = rebuilt(*png, SIZE_MAX, true);
+        EXPECT_FALSE(detail::decodePlainPng(withText, {})) << what;
+        auto spng = decodePng(withText);
         ASSERT_TRUE(spng) << what << ": libspng, " << spng.error().message();
         EXPECT_TRUE(std::memcmp(spng->data(), samples.data(), samples.size()) == 0) << what;
 
         EXPECT_EQ(throughLibpng(*png, original.hasAlpha()), samples) << what;
     }
+    EXPECT_FALSE(encodePng(Bitmap()));
+    EXPECT_FALSE(Image::fromFile("/nonexistent/picture.png"));
 }

@@ -21,23 +21,6 @@ struct Apng {
     bool defaultImageIsFirstFrame = false; // an fcTL came before the IDAT
 };
 
-inline uint32_t bigEndian32(const uint8_t* p)
-{
-    return uint32_t(p[0]) << 24 | uint32_t(p[1]) << 16 | uint32_t(p[2]) << 8 | p[3];
-}
-
-inline void appendChunk(std::vector<uint8_t>& out, const char* type, const uint8_t* data, size_t n)
-{
-    for (int s = 24; s >= 0; s -= 8)
-        out.push_back(uint8_t(n >> s));
-    const size_t start = out.size();
-    out.insert(out.end(), type, type + 4);
-    out.insert(out.end(), data, data + n);
-    const uint32_t crc = crc32(out.data() + start, n + 4);
-    for (int s = 24; s >= 0; s -= 8)
-        out.push_back(uint8_t(crc >> s));
-}
-
 // The animation in `file`, or none with `why` set when it is malformed.
 inline std::optional<Apng> readApng(const std::vector<uint8_t>& file, std::string& why)
 {
