@@ -155,10 +155,9 @@ TEST(UMBMapLayersTest, LightsPointFilePlotsWholeRecordsOnTheGridsNightSide)
             {red, 90.0f, 0.0f}, // on the terminator: day
             {red, -150.0f, -30.0f}, {green, -150.0f, -30.0f}, // the later record wins
             {red, 180.0f, -30.0f}, // x = mapwidth: off the grid
-            // values no map has
-            {red, nan, 0}, {red, -120, nan}, {red, inf, 0}, {red, -inf, 0}, {red, -120, inf},
-            {red, -120, -inf}, {red, big, 10}, {red, -big, 10}, {red, -120, big}, {red, -120, -big},
-            {red, -1e30f, -1e30f}, {red, 7e9f, 0}},
+            // values no map has; their breadth is the fuzz corpora's
+            {red, nan, 0}, {red, -120, -inf}, {red, big, 10}, {red, -big, 10}, {red, -120, big},
+            {red, 7e9f, 0}},
         5); // and a partial record, which is ignored
     r.setLightsimgpath(path);
     Image lights = r.drawLightsLayer({0, 0});
