@@ -5,6 +5,7 @@
 #include "platform/DateFormat.h"
 
 #include "support/ScopedEnv.h"
+#include "support/UmbFixtures.h"
 
 #include <ctime>
 #include <gtest/gtest.h>
@@ -12,10 +13,10 @@
 using platform::Date;
 using platform::DateFormat;
 using platform::TimeZone;
+using testing_support::dataTable;
 using testing_support::ScopedEnv;
 
 namespace {
-const Date kWinter {1704067200}; // 2024-01-01 00:00:00 UTC
 const Date kSummer {1718409601.9999}; // 2024-06-15 00:00:01.9999 UTC
 } // namespace
 
@@ -32,18 +33,10 @@ TEST(ClockTest, NowIsTheRealTimeWithAFractionUntilATestClockReplacesIt)
 
 TEST(TimeZoneTest, OffsetsFollowDaylightTimeInWholeSeconds)
 {
-    // Lord Howe shifts by half an hour; New York in 1874 kept local mean time.
-    struct {
-        const char* zone;
-        Date at;
-        int32_t offset;
-    } cases[] = {{"America/New_York", kWinter, -5 * 3600}, {"America/New_York", kSummer, -4 * 3600},
-        {"Europe/Paris", kSummer, 2 * 3600}, {"Asia/Kolkata", kWinter, 5 * 3600 + 1800},
-        {"Australia/Lord_Howe", kWinter, 11 * 3600}, {"UTC", kSummer, 0},
-        {"GMT-05:00", kSummer, -5 * 3600},
-        {"America/New_York", Date {-3e9}, -(4 * 3600 + 56 * 60 + 2)}};
-    for (auto c : cases)
-        EXPECT_EQ(TimeZone::withIdentifier(c.zone)->secondsFromGMT(c.at), c.offset) << c.zone;
+    for (const auto& row : dataTable("zone-offsets.tsv"))
+        EXPECT_EQ(TimeZone::withIdentifier(row.at(0))->secondsFromGMT(Date {std::stod(row.at(1))}),
+            std::stoi(row.at(2)))
+            << row[0] << " at " << row[1];
     EXPECT_FALSE(TimeZone::withIdentifier("Mars/Olympus_Mons"));
     EXPECT_FALSE(TimeZone::withIdentifier(""));
     EXPECT_EQ(TimeZone::utc().identifier(), "UTC");
@@ -68,25 +61,11 @@ TEST(TimeZoneTest, SystemZoneFollowsTzAsItChanges)
 
 TEST(DateFormatTest, PatternsInZonesAndLocales)
 {
-    // Paris has no short name in English.
-    struct {
-        const char *pattern, *zone, *locale;
-        Date at;
-        const char* text;
-    } cases[] = {{"MM-dd-yyyy hh:mm:ss a zzz", "America/New_York", "en_US_POSIX", kSummer,
-                     "06-14-2024 08:00:01 PM EDT"},
-        {"MM-dd-yyyy hh:mm:ss a zzz", "America/New_York", "en_US_POSIX", kWinter,
-            "12-31-2023 07:00:00 PM EST"},
-        {"MMM dd, yyyy hh:mm:ss a zzz", "UTC", "en_US_POSIX", kSummer,
-            "Jun 15, 2024 12:00:01 AM UTC"},
-        {"yyyyMMddHHmmss", "Asia/Tokyo", "en_US_POSIX", kSummer, "20240615090001"},
-        {"HH:mm zzz", "Europe/Paris", "en_US_POSIX", kSummer, "02:00 GMT+2"},
-        {"MMM a", "UTC", "de_DE.UTF-8@euro", kSummer, "Juni AM"},
-        {"MMM a", "UTC", "C.UTF-8", kSummer, "Jun AM"}};
-    for (auto c : cases)
-        EXPECT_EQ(
-            DateFormat(c.pattern, *TimeZone::withIdentifier(c.zone), c.locale).format(c.at), c.text)
-            << c.pattern << " in " << c.zone;
+    for (const auto& row : dataTable("date-formats.tsv"))
+        EXPECT_EQ(DateFormat(row.at(0), *TimeZone::withIdentifier(row.at(1)), row.at(2))
+                      .format(Date {std::stod(row.at(3))}),
+            row.at(4))
+            << row[0] << " in " << row[1];
 }
 
 TEST(DateFormatTest, UserLocaleTakesLcAllThenLcTimeThenLang)
