@@ -2,6 +2,7 @@
 
 #include "platform/ImageCodec.h"
 #include "support/ApngFrames.h"
+#include "support/HostileBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -10,17 +11,7 @@ namespace {
 // A small picture that differs from frame to frame in every pixel.
 platform::Bitmap frame(int index, platform::PixelFormat format, int w = 7, int h = 5)
 {
-    platform::Bitmap b(w, h, format);
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x) {
-            uint8_t* p = b.pixelAt(x, y);
-            const int alpha = format == platform::PixelFormat::RGBA ? 255 - 20 * x : 255;
-            for (int c = 0; c < 3; ++c)
-                p[c] = uint8_t((x * 31 + y * 17 + index * 53 + c * 7) % (alpha + 1));
-            if (format == platform::PixelFormat::RGBA)
-                p[3] = uint8_t(alpha);
-        }
-    return b;
+    return testing_support::gradient(w, h, format, index / 4.0);
 }
 
 std::vector<uint8_t> png(const platform::Bitmap& b)

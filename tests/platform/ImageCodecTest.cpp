@@ -124,10 +124,7 @@ TEST(ImageCodecTest, FilesCutAtEveryByteOrDamagedGiveNoPicture)
     }
     // A byte of the compressed pixels changed, every CRC made good: the
     // stream's own checksum or structure must catch it, in either reader.
-    Bitmap noise(40, 30, PixelFormat::RGB);
-    for (size_t i = 0; i < noise.byteCount(); ++i)
-        noise.data()[i] = uint8_t(i * 2654435761u >> 24);
-    auto png = *encodePng(noise);
+    auto png = *encodePng(testing_support::noise(40, 30, PixelFormat::RGB));
     for (size_t at = 0; at < 300; at += 11) {
         EXPECT_FALSE(decodePng(rebuilt(png, 300, false, at))) << at;
         EXPECT_FALSE(decodePng(rebuilt(png, SIZE_MAX, true, at))) << at;

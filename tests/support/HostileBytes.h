@@ -35,6 +35,18 @@ inline platform::Bitmap gradient(
     return b;
 }
 
+// A picture of noise, every sample drawn from `seed`: nothing for a
+// compressor to find, and any sample moved shows.
+inline platform::Bitmap noise(int w, int h, platform::PixelFormat format, uint32_t seed = 1)
+{
+    platform::Bitmap b(w, h, format);
+    for (size_t i = 0; i < b.byteCount(); ++i) {
+        seed = seed * 1103515245u + 12345u;
+        b.data()[i] = uint8_t(seed >> 23);
+    }
+    return b;
+}
+
 // The JPEG with its frame header (SOF0 or SOF2) claiming `width` x `height`;
 // unchanged when it has no frame header.
 inline std::vector<uint8_t> jpegClaiming(std::vector<uint8_t> jpeg, uint16_t width, uint16_t height)

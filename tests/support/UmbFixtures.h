@@ -17,6 +17,10 @@
 
 namespace testing_support {
 
+// The widget bundle's pictures: base maps, lights, the sun.
+inline const std::string kWorldImages = std::string(GLOAM_SOURCE_DIR)
+    + "/widget/Gloam.wdgt/GloamPlugin.widgetplugin/Contents/Resources/worldimages/";
+
 // A picture of `w` x `h` pixels all of one straight RGBA colour.
 inline platform::Image solid(int w, int h, uint8_t r, uint8_t g, uint8_t b, uint8_t a = 255)
 {

@@ -1,5 +1,7 @@
 #include "umb/UMBBoxBlur.h"
 
+#include "support/HostileBytes.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -7,6 +9,7 @@
 
 using platform::Bitmap;
 using platform::PixelFormat;
+using testing_support::noise;
 using umb::UMBBoxBlur;
 
 namespace {
@@ -39,16 +42,6 @@ std::vector<int> channel(const uint8_t* data, size_t count, int stride, int c)
     for (size_t i = 0; i < count; ++i)
         out[i] = data[i * size_t(stride) + size_t(c)];
     return out;
-}
-
-Bitmap noise(int w, int h, PixelFormat format, uint32_t seed)
-{
-    Bitmap b(w, h, format);
-    for (size_t i = 0; i < b.byteCount(); ++i) {
-        seed = seed * 1103515245u + 12345u;
-        b.data()[i] = uint8_t(seed >> 23);
-    }
-    return b;
 }
 
 bool same(const Bitmap& a, const Bitmap& b)

@@ -19,11 +19,9 @@
 using platform::Bitmap;
 using platform::Image;
 using platform::Point;
+using testing_support::kWorldImages;
 
 namespace {
-
-const std::string kPictures = std::string(GLOAM_SOURCE_DIR)
-    + "/widget/Gloam.wdgt/GloamPlugin.widgetplugin/Contents/Resources/worldimages/";
 
 // Bytes that differ between two pictures read as premultiplied RGBA, an RGB
 // one as opaque; every byte when the sizes differ.
@@ -42,7 +40,7 @@ size_t differences(const Image& a, const Image& b)
 // is not that size.
 Image baseOf(int w, int h)
 {
-    Image map = *Image::fromFile(kPictures + "world_sm.1.jpg");
+    Image map = *Image::fromFile(kWorldImages + "world_sm.1.jpg");
     if (map.size() == platform::Size {double(w), double(h)})
         return map;
     umb::UMBEquirectangular scaler {float(w), float(h)};
@@ -59,8 +57,8 @@ Point subsolarAt(int month, int day, int year, int hour, int minute)
 
 template<class Renderer> void useBundlePictures(Renderer& r)
 {
-    r.setLightsimgpath(kPictures + "earth_lights_sm.png");
-    r.setSunimgpath(kPictures + "sun.png");
+    r.setLightsimgpath(kWorldImages + "earth_lights_sm.png");
+    r.setSunimgpath(kWorldImages + "sun.png");
 }
 
 template<class Renderer> size_t againstLayers(Renderer& r, const Image& base, Point sun)
@@ -137,7 +135,7 @@ TEST(UMBCompositeBuilderTest, SamePixelsAsTheLayersForEverySetting)
     umb::UMBEquirectangular fromFile(w, h);
     useBundlePictures(fromFile);
     r.setLightsPicture(
-        std::make_shared<const Image>(*Image::fromFile(kPictures + "earth_lights_sm.png")));
+        std::make_shared<const Image>(*Image::fromFile(kWorldImages + "earth_lights_sm.png")));
     EXPECT_EQ(againstLayers(r, base, sun), 0u) << "lights picture in memory";
     EXPECT_EQ(differences(r.drawLightsLayer(sun), fromFile.drawLightsLayer(sun)), 0u);
     EXPECT_EQ(
@@ -194,7 +192,7 @@ TEST(UMBCompositeBuilderTest, PicturesStretchedInBandsGiveThePixelsOfWholeOnes)
         EXPECT_EQ(umb::exactBandRows(b.from, b.to, b.wanted), b.band) << b.from << " -> " << b.to;
 
     // Each band as the same rows of the whole.
-    const Image lights = *Image::fromFile(kPictures + "earth_lights_sm.png");
+    const Image lights = *Image::fromFile(kWorldImages + "earth_lights_sm.png");
     const int w = 300, h = 2048, band = umb::exactBandRows(512, h, 128);
     const Image whole = umb::stretchedRows(lights, w, h, 0, h);
     for (int top = 0; top < h; top += band) {

@@ -65,13 +65,7 @@ TEST(UMBProjectionTest, MillerColumnsAndOrigin)
 
 TEST(UMBProjectionTest, ConversionsAreInverse)
 {
-    UMBEquirectangular e(360, 180); // one degree a pixel: exact
-    for (int lon = -180; lon < 180; lon += 7)
-        for (int lat = -90; lat <= 90; lat += 5) {
-            Point p = e.geographicToPhysical(lon, lat);
-            EXPECT_EQ(p, Point(lon + 180.0, 90.0 - lat));
-            EXPECT_EQ(e.physicalToGeographic(float(p.x), float(p.y)), Point(lon, lat));
-        }
+    // The equirectangular conversions are tabled in umb-functions.tsv.
     for (double bound : {90.0, 80.0, 60.0}) {
         UMBMillerCylindrical r(720, 500);
         r.setUpperLatitude(bound);

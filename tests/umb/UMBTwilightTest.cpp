@@ -20,9 +20,6 @@ double sinDegrees(double h)
     return std::sin(h * 0.017453292519943295);
 }
 
-const std::string kPictures = std::string(GLOAM_SOURCE_DIR)
-    + "/widget/Gloam.wdgt/GloamPlugin.widgetplugin/Contents/Resources/worldimages/";
-
 } // namespace
 
 TEST(UMBTwilightTest, LevelsByTheSunsAltitude)
@@ -72,12 +69,13 @@ TEST(UMBTwilightTest, ThePlanesAreThePerPointFunctionAtEachPixelsCentre)
 
 TEST(UMBTwilightTest, TheCompositeIsTheLayersStackedForBothProjectionsAndStyles)
 {
-    std::optional<platform::Image> base = platform::Image::fromFile(kPictures + "world_sm.6.jpg");
+    std::optional<platform::Image> base
+        = platform::Image::fromFile(testing_support::kWorldImages + "world_sm.6.jpg");
     ASSERT_TRUE(base);
     auto check = [&](auto renderer, UMBTerminatorStyle style) {
         renderer.setTerminatorStyle(style);
-        renderer.setLightsimgpath(kPictures + "earth_lights_sm.png");
-        renderer.setSunimgpath(kPictures + "sun.png");
+        renderer.setLightsimgpath(testing_support::kWorldImages + "earth_lights_sm.png");
+        renderer.setSunimgpath(testing_support::kWorldImages + "sun.png");
         const platform::Point subsolar {-132.3, 23.44};
         const platform::Image fast = renderer.drawCompositeImage(*base, subsolar);
         const platform::Image layers = renderer.drawCompositeImageFromLayers(*base, subsolar);
