@@ -19,30 +19,28 @@ std::vector<uint8_t> png(const platform::Bitmap& b)
     return platform::encodePng(b).value();
 }
 
-struct Collected {
-    std::vector<uint8_t> bytes;
-    platform::ApngWriter::Sink sink()
-    {
-        return [this](std::span<const uint8_t> s) {
-            bytes.insert(bytes.end(), s.begin(), s.end());
-            return true;
-        };
-    }
-};
+// A sink that keeps what the writer gives it.
+platform::ApngWriter::Sink into(std::vector<uint8_t>& out)
+{
+    return [&out](std::span<const uint8_t> s) {
+        out.insert(out.end(), s.begin(), s.end());
+        return true;
+    };
+}
 
 } // namespace
 
 TEST(ApngWriterTest, EachFrameDecodesToThePictureGiven)
 {
     for (auto format : {platform::PixelFormat::RGB, platform::PixelFormat::RGBA}) {
-        Collected out;
-        platform::ApngWriter writer(out.sink(), 3, 1, 12);
+        std::vector<uint8_t> out;
+        platform::ApngWriter writer(into(out), 3, 1, 12);
         for (int i = 0; i < 3; ++i)
             ASSERT_TRUE(writer.addFrame(png(frame(i, format))));
         ASSERT_TRUE(writer.finish());
 
         std::string why;
-        std::optional<testing_support::Apng> apng = testing_support::readApng(out.bytes, why);
+        std::optional<testing_support::Apng> apng = testing_support::readApng(out, why);
         ASSERT_TRUE(apng) << why;
         EXPECT_EQ(apng->frameCount, 3u);
         EXPECT_EQ(apng->plays, 0u); // for ever
@@ -74,21 +72,19 @@ TEST(ApngWriterTest, RefusesFramesUnlikeTheFirstOrBeyondTheCountAndAnEarlyEnd)
         {"another colour type", png(frame(1, PixelFormat::RGBA))},
         {"not a PNG", std::vector<uint8_t>(40, 7)},
     };
+    std::vector<uint8_t> out;
     for (const auto& c : unlike) {
-        Collected out;
-        platform::ApngWriter writer(out.sink(), 2, 1, 10);
+        platform::ApngWriter writer(into(out), 2, 1, 10);
         ASSERT_TRUE(writer.addFrame(png(frame(0, PixelFormat::RGB))));
         EXPECT_FALSE(writer.addFrame(c.second)) << c.what;
         EXPECT_FALSE(writer.finish()) << c.what;
     }
 
-    Collected out;
-    platform::ApngWriter writer(out.sink(), 1, 1, 10);
+    platform::ApngWriter writer(into(out), 1, 1, 10);
     ASSERT_TRUE(writer.addFrame(png(frame(0, PixelFormat::RGB))));
     EXPECT_FALSE(writer.addFrame(png(frame(1, PixelFormat::RGB)))) << "more than announced";
 
-    Collected early;
-    platform::ApngWriter halfway(early.sink(), 2, 1, 10);
+    platform::ApngWriter halfway(into(out), 2, 1, 10);
     ASSERT_TRUE(halfway.addFrame(png(frame(0, PixelFormat::RGB))));
     EXPECT_FALSE(halfway.finish()) << "one frame of two";
 

@@ -43,18 +43,14 @@ umb::UMBMillerCylindrical miller(const std::vector<double>& a)
     return r;
 }
 
+// Colour space 0 to 3: device RGB, calibrated RGB, device grey, calibrated grey.
 platform::Color colour(const std::vector<double>& a)
 {
-    switch (int(a[0])) {
-    case 0:
-        return platform::Color::deviceRGB(a[1], a[2], a[3], a[4]);
-    case 1:
-        return platform::Color::calibratedRGB(a[1], a[2], a[3], a[4]);
-    case 2:
-        return platform::Color::deviceGray(a[1], a[2]);
-    default:
-        return platform::Color::calibratedGray(a[1], a[2]);
-    }
+    using C = platform::Color;
+    const C made[]
+        = {C::deviceRGB(a[1], a[2], a[3], a[4]), C::calibratedRGB(a[1], a[2], a[3], a[4]),
+            C::deviceGray(a[1], a[2]), C::calibratedGray(a[1], a[2])};
+    return made[std::min(int(a[0]), 3)];
 }
 
 umb::UMBDate atJD(double jd)
