@@ -1,5 +1,7 @@
 #include "umb/UMBMoon.h"
 
+#include "support/UmbFixtures.h"
+
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -58,22 +60,11 @@ TEST(UMBMoonTest, DeltaTFollowsThePolynomialsOfEspenakAndMeeus)
 
 TEST(UMBMoonTest, PhasesThroughOneCycleAndTheSublunarPoint)
 {
-    // New Moon 2024-01-11 11:57 UT, first quarter 01-18 03:53, full 01-25
-    // 17:54, last quarter 02-02 23:18 (the Moon's phases as almanacs list them).
-    struct {
-        double jd;
-        const char* name;
-        double illuminated;
-    } cases[] = {{2460320.998, "new", 0.0}, {2460327.662, "first quarter", 0.5},
-        {2460335.246, "full", 1.0}, {2460343.471, "last quarter", 0.5},
-        {2460330.5, "waxing gibbous", -1}, {2460323.5, "waxing crescent", -1},
-        {2460339.5, "waning gibbous", -1}, {2460346.5, "waning crescent", -1}};
-    for (auto c : cases) {
-        const UMBMoon moon(c.jd, {0, 0});
-        EXPECT_STREQ(moon.phaseName(), c.name) << c.jd;
-        if (c.illuminated >= 0) {
-            EXPECT_NEAR(moon.getIlluminated(), c.illuminated, 0.01) << c.jd;
-        }
+    for (const auto& row : testing_support::dataTable("moon-phases.tsv")) {
+        const UMBMoon moon(std::stod(row.at(0)), {0, 0});
+        EXPECT_STREQ(moon.phaseName(), row.at(1).c_str()) << row[0];
+        if (std::stod(row.at(2)) >= 0)
+            EXPECT_NEAR(moon.getIlluminated(), std::stod(row[2]), 0.01) << row[0];
     }
     // The sublunar point sees the geocentric Moon in its zenith.
     const UMBMoon moon(2460482.36875, {0, 0});

@@ -24,23 +24,14 @@ double sinDegrees(double h)
 
 TEST(UMBTwilightTest, LevelsByTheSunsAltitude)
 {
-    // A shade of 200: bands of 40, 60, 80 and 100 % (80, 120, 160, 200);
-    // smooth from 0 at -0.833 to 200 at -18, linear in h; lights from none
-    // at -0.833 to all at -6. Each bound belongs to the band above it.
     const UMBTwilight bands(UMBTerminatorStyle::Bands, {0, 0}, 200);
     const UMBTwilight smooth(UMBTerminatorStyle::Smooth, {0, 0}, 200);
-    struct {
-        double h;
-        int bands, smooth, lights;
-    } cases[] = {{10, 0, 0, 0}, {-0.833, 0, 0, 0}, {-1, 80, 2, 8}, {-3.4165, 80, 30, 128},
-        {-6, 80, 60, 255}, {-7, 120, 72, 255}, {-9.4165, 120, 100, 255}, {-12, 120, 130, 255},
-        {-13, 160, 142, 255}, {-18, 160, 200, 255}, {-19, 200, 200, 255}, {-90, 200, 200, 255}};
-    for (auto c : cases) {
-        const double s = sinDegrees(c.h);
-        EXPECT_EQ(bands.shadeFor(s), c.bands) << c.h;
-        EXPECT_NEAR(smooth.shadeFor(s), c.smooth, 1) << c.h;
-        EXPECT_NEAR(smooth.lightsFor(s), c.lights, 1) << c.h;
-        EXPECT_EQ(bands.lightsFor(s), smooth.lightsFor(s)) << c.h;
+    for (const auto& row : testing_support::dataTable("twilight-levels.tsv")) {
+        const double s = sinDegrees(std::stod(row.at(0)));
+        EXPECT_EQ(bands.shadeFor(s), std::stoi(row.at(1))) << row[0];
+        EXPECT_NEAR(smooth.shadeFor(s), std::stoi(row.at(2)), 1) << row[0];
+        EXPECT_NEAR(smooth.lightsFor(s), std::stoi(row.at(3)), 1) << row[0];
+        EXPECT_EQ(bands.lightsFor(s), smooth.lightsFor(s)) << row[0];
     }
 }
 
