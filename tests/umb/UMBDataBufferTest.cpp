@@ -56,14 +56,13 @@ std::intptr_t position(const std::string& text)
                           : std::stoll(text);
 }
 
+// A floating-point value's bit pattern in hexadecimal, as the table writes it.
 template<typename T> std::string bitsOf(T value)
 {
+    using Bits = std::conditional_t<sizeof(T) == 4, uint32_t, uint64_t>;
     char text[20];
-    if constexpr (sizeof(T) == 4)
-        std::snprintf(text, sizeof text, "%08X", std::bit_cast<uint32_t>(value));
-    else
-        std::snprintf(
-            text, sizeof text, "%016llX", (unsigned long long)std::bit_cast<uint64_t>(value));
+    std::snprintf(text, sizeof text, "%0*llX", int(2 * sizeof(T)),
+        (unsigned long long)std::bit_cast<Bits>(value));
     return text;
 }
 
