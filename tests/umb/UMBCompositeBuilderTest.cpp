@@ -88,6 +88,10 @@ TEST(UMBCompositeBuilderTest, SamePixelsAsTheLayersForInstantsSizesAndProjection
             useBundlePictures(miller);
             if (i % 2)
                 miller.setUpperLatitude(80); // rows beyond 80 degrees fold back
+            // The twilight styles on the last two instants.
+            const auto style = umb::UMBTerminatorStyle(i < 3 ? 0 : i - 2);
+            plate.setTerminatorStyle(style);
+            miller.setTerminatorStyle(style);
             EXPECT_EQ(againstLayers(plate, base, instants[i]), 0u) << "equirectangular";
             EXPECT_EQ(againstLayers(miller, base, instants[i]), 0u) << "Miller";
         }
