@@ -258,7 +258,7 @@ void drawGrid(platform::Image& composite, const platform::Image& grid)
 // The city lights: a picture (RGBA lights, or an opaque night map that is
 // then the whole night side), a lights-point file, or none.
 struct Lights {
-    std::optional<platform::Image> picture;
+    std::shared_ptr<const platform::Image> picture;
     bool nightMap = false; // the picture is opaque
     std::optional<std::string> points;
 };
@@ -360,7 +360,8 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base, con
     const int w = int(renderer.mapwidth()), h = int(renderer.mapheight());
     const platform::Point center = request.center.value_or(platform::Point {});
     const bool moved = center.x != 0.0 || center.y != 0.0;
-    std::optional<platform::Image> lightsFitted;
+    std::optional<platform::Image> lightsFitted; // made for this map
+    bool shareLights = false; // the decoded picture serves as it is
     bool stretchLights = false;
 
     if constexpr (!Renderer::kCylindrical) {
@@ -402,8 +403,9 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base, con
             // map's size. A night map is read on the grid as it is.
             const bool fits = lp.width() == w && lp.height() == h;
             stretchLights = !fits && !moved && !lights.nightMap;
-            lightsFitted = fits || stretchLights ? lights.picture->clone()
-                                                 : cli::stretched(*lights.picture, w, h);
+            shareLights = (fits && !moved) || stretchLights;
+            if (!shareLights)
+                lightsFitted = fits ? lights.picture->clone() : cli::stretched(*lights.picture, w, h);
         }
         if (moved) {
             base = renderer.centerImage(std::move(base), center);
@@ -418,7 +420,9 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base, con
     fitted.width = w;
     fitted.height = h;
     fitted.base = std::make_shared<const platform::Image>(std::move(base));
-    if (lightsFitted)
+    if (shareLights)
+        fitted.lights = lights.picture;
+    else if (lightsFitted)
         fitted.lights = std::make_shared<const platform::Image>(std::move(*lightsFitted));
     fitted.stretchLights = stretchLights;
     return fitted;
@@ -541,12 +545,12 @@ struct RenderJob::State {
                     + " is not a JPEG or PNG picture; give a lights-point file with "
                       "--lights-points");
             lights.nightMap = opaque(*picture);
-            lights.picture = std::move(*picture);
+            lights.picture = std::make_shared<const platform::Image>(std::move(*picture));
         } else if (!options.lights) {
-            lights.picture
+            platform::ErrorOr<platform::Image> bundled
                 = platform::Image::fromFile(widget.worldImage(GloamPlugin::kLightsImage));
-            if (lights.picture && !lights.picture->bitmap())
-                lights.picture.reset();
+            if (bundled && bundled->bitmap())
+                lights.picture = std::make_shared<const platform::Image>(std::move(*bundled));
         }
         if (options.base)
             base = pictureOrThrow("--base", *options.base);
