@@ -32,6 +32,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <limits>
+#include <future>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -258,7 +259,15 @@ void drawGrid(platform::Image& composite, const platform::Image& grid)
 // The city lights: a picture (RGBA lights, or an opaque night map that is
 // then the whole night side), a lights-point file, or none.
 struct Lights {
-    std::shared_ptr<const platform::Image> picture;
+    // The picture, waiting for the bundled one if it is still being decoded.
+    std::shared_ptr<const platform::Image> picture() const
+    {
+        return decoding.valid() ? decoding.get() : given;
+    }
+    std::shared_ptr<const platform::Image> given; // by --lights
+    // The bundled picture, decoded on the second core while the first reads
+    // the base map: together the two are most of a small map's work.
+    std::shared_future<std::shared_ptr<const platform::Image>> decoding;
     bool nightMap = false; // the picture is opaque
     std::optional<std::string> points;
 };
@@ -354,12 +363,29 @@ struct Fitted {
 // The base map and the lights picture on the pixel grid of `renderer`, a
 // renderer of the map's size that nothing has moved yet: stretched and
 // centred on the map's centre, or resampled through the projection.
+// The picture in `path`, decoded on another thread; none if it is not one.
+std::shared_future<std::shared_ptr<const platform::Image>> decodedLater(std::string path)
+{
+    auto decode = [path = std::move(path)]() -> std::shared_ptr<const platform::Image> {
+        platform::ErrorOr<platform::Image> picture = platform::Image::fromFile(path);
+        if (!picture || !picture->bitmap())
+            return nullptr;
+        return std::make_shared<const platform::Image>(std::move(*picture));
+    };
+    try {
+        return std::async(std::launch::async, decode).share();
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, decode).share(); // no thread to be had
+    }
+}
+
 template<class Renderer>
 Fitted fit(Renderer& renderer, const Request& request, platform::Image base, const Lights& lights)
 {
     const int w = int(renderer.mapwidth()), h = int(renderer.mapheight());
     const platform::Point center = request.center.value_or(platform::Point {});
     const bool moved = center.x != 0.0 || center.y != 0.0;
+    const std::shared_ptr<const platform::Image> lightsPicture = lights.picture();
     std::optional<platform::Image> lightsFitted; // made for this map
     bool shareLights = false; // the decoded picture serves as it is
     bool stretchLights = false;
@@ -377,8 +403,8 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base, con
             ? w
             : int(std::lround(std::numbers::pi * std::min(w, h)));
         base = cli::reprojectedRows(base, w, h, rows, detail);
-        if (lights.picture)
-            lightsFitted = cli::reprojectedRows(*lights.picture, w, h, rows, detail);
+        if (lightsPicture)
+            lightsFitted = cli::reprojectedRows(*lightsPicture, w, h, rows, detail);
     } else if constexpr (std::is_same_v<Renderer, umb::UMBMillerCylindrical>) {
         // The bundled pictures are equirectangular: each Miller pixel takes
         // the colour of the place the renderer puts there. With the centre
@@ -389,14 +415,14 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base, con
         auto geographicOf
             = [&renderer](float x, float y) { return renderer.physicalToGeographic(x, y); };
         base = cli::reprojected(base, w, h, geographicOf);
-        if (lights.picture)
-            lightsFitted = cli::reprojected(*lights.picture, w, h, geographicOf);
+        if (lightsPicture)
+            lightsFitted = cli::reprojected(*lightsPicture, w, h, geographicOf);
     } else {
         const platform::Bitmap& pixels = *base.bitmap();
         if (moved && (pixels.width() != w || pixels.height() != h))
             base = cli::stretched(base, w, h);
-        if (lights.picture) {
-            const platform::Bitmap& lp = *lights.picture->bitmap();
+        if (lightsPicture) {
+            const platform::Bitmap& lp = *lightsPicture->bitmap();
             // The lights are read pixel for pixel on the map's grid, so they
             // are scaled to it and stay on their cities. Unmoved, the renderer
             // stretches them as it draws them, never holding a copy of the
@@ -405,7 +431,7 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base, con
             stretchLights = !fits && !moved && !lights.nightMap;
             shareLights = (fits && !moved) || stretchLights;
             if (!shareLights)
-                lightsFitted = fits ? lights.picture->clone() : cli::stretched(*lights.picture, w, h);
+                lightsFitted = fits ? lightsPicture->clone() : cli::stretched(*lightsPicture, w, h);
         }
         if (moved) {
             base = renderer.centerImage(std::move(base), center);
@@ -421,7 +447,7 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base, con
     fitted.height = h;
     fitted.base = std::make_shared<const platform::Image>(std::move(base));
     if (shareLights)
-        fitted.lights = lights.picture;
+        fitted.lights = lightsPicture;
     else if (lightsFitted)
         fitted.lights = std::make_shared<const platform::Image>(std::move(*lightsFitted));
     fitted.stretchLights = stretchLights;
@@ -545,12 +571,9 @@ struct RenderJob::State {
                     + " is not a JPEG or PNG picture; give a lights-point file with "
                       "--lights-points");
             lights.nightMap = opaque(*picture);
-            lights.picture = std::make_shared<const platform::Image>(std::move(*picture));
+            lights.given = std::make_shared<const platform::Image>(std::move(*picture));
         } else if (!options.lights) {
-            platform::ErrorOr<platform::Image> bundled
-                = platform::Image::fromFile(widget.worldImage(GloamPlugin::kLightsImage));
-            if (bundled && bundled->bitmap())
-                lights.picture = std::make_shared<const platform::Image>(std::move(*bundled));
+            lights.decoding = decodedLater(widget.worldImage(GloamPlugin::kLightsImage));
         }
         if (options.base)
             base = pictureOrThrow("--base", *options.base);

@@ -90,6 +90,9 @@ int main(int argc, char** argv)
     // after the first. Larger ones are still mapped and returned at once.
     mallopt(M_MMAP_THRESHOLD, 32 << 20);
     mallopt(M_TRIM_THRESHOLD, 128 << 20);
+    // One heap for every thread: a thread's own would be mapped apart, in
+    // small pages, and a command has no more than a few threads to share it.
+    mallopt(M_ARENA_MAX, 1);
     growHeapInHugePages();
     char error[16384] = "";
     void* commands = openCommands(commandsFor(argc, argv), error);
