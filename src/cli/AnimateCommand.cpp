@@ -99,7 +99,8 @@ private:
 // The temporary an animation streams into, or the error of making it.
 std::unique_ptr<platform::AtomicFile> opened(const std::string& path)
 {
-    platform::ErrorOr<std::unique_ptr<platform::AtomicFile>> file = platform::AtomicFile::begin(path);
+    platform::ErrorOr<std::unique_ptr<platform::AtomicFile>> file
+        = platform::AtomicFile::begin(path);
     if (!file)
         throw std::runtime_error(file.error().message());
     return std::move(file.value());

@@ -31,8 +31,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <limits>
 #include <future>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -352,7 +352,7 @@ void requireLightsPoints(const std::string& path)
 // month draws over and with.
 struct Fitted {
     int width = 0, height = 0;
-    std::shared_ptr<const platform::Image> base;
+    std::shared_ptr<platform::Image> base; // taken by a job's last picture
     std::shared_ptr<const platform::Image> lights; // none: from its file, or no lights
     bool stretchLights = false; // the renderer stretches the lights as it draws them
     // The sun's size on this map (none: the sun picture's own), and the Moon's.
@@ -445,7 +445,7 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base, con
     Fitted fitted;
     fitted.width = w;
     fitted.height = h;
-    fitted.base = std::make_shared<const platform::Image>(std::move(base));
+    fitted.base = std::make_shared<platform::Image>(std::move(base));
     if (shareLights)
         fitted.lights = lightsPicture;
     else if (lightsFitted)
@@ -457,7 +457,7 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base, con
 template<class Renderer>
 platform::Image drawMap(Renderer& renderer, const Request& request, const Fitted& fitted,
     const Lights& lights, const Source& sun, float level, platform::Point subsolar,
-    const std::optional<MoonMarker>& moon)
+    const std::optional<MoonMarker>& moon, bool takeBase)
 {
     renderer.setAlpha(level);
     renderer.setBlurdepth(request.blur);
@@ -479,8 +479,11 @@ platform::Image drawMap(Renderer& renderer, const Request& request, const Fitted
     else if (fitted.lights)
         renderer.setLightsPicture(fitted.lights, fitted.stretchLights);
 
-    // Drawn from the shared base, which the composite copies once.
-    platform::Image composite = renderer.drawCompositeImage(*fitted.base, subsolar);
+    // Drawn from the shared base, which the composite copies once, unless no
+    // other picture will be drawn from it.
+    platform::Image composite = takeBase
+        ? renderer.drawCompositeImage(std::move(*fitted.base), subsolar)
+        : renderer.drawCompositeImage(*fitted.base, subsolar);
     if (request.grid)
         drawGrid(composite, renderer.drawGridLayer(request.grid->first, request.grid->second));
     if (moon)
@@ -597,11 +600,12 @@ struct RenderJob::State {
 
     // The base map of `month` (0 for the one --base names) and the lights,
     // fitted to the map, read and fitted when first asked for.
-    std::shared_ptr<const Fitted> fittedFor(int month) const
+    // With `keep` false the pictures are made for the caller alone.
+    std::shared_ptr<const Fitted> fittedFor(int month, bool keep = true) const
     {
         std::lock_guard<std::mutex> lock(mutex);
         for (const auto& [m, f] : fitted) {
-            if (m == month)
+            if (m == month && keep)
                 return f;
         }
         platform::Image picture;
@@ -642,6 +646,8 @@ struct RenderJob::State {
         made->moonDiameter = made->markerSize ? *made->markerSize
             : sunWidth > 0                    ? sunWidth
                                               : kMarkerWithoutSun;
+        if (!keep)
+            return made;
         if (fitted.size() == 2)
             fitted.erase(fitted.begin());
         fitted.emplace_back(month, made);
@@ -658,12 +664,21 @@ RenderJob::~RenderJob() = default;
 
 platform::Image RenderJob::draw(double millis) const
 {
-    const State& s = *state_;
+    return drawAt(*state_, millis, false);
+}
+
+platform::Image RenderJob::drawOnly(double millis) &&
+{
+    return drawAt(*state_, millis, true);
+}
+
+platform::Image RenderJob::drawAt(const State& s, double millis, bool only)
+{
     const umb::UMBDate date = cli::engineDateAt(millis);
     umb::UMBSun theSun;
     theSun.calculateForInstant(date, {0, 0});
     const platform::Point subsolar = theSun.getSubsolar();
-    const std::shared_ptr<const Fitted> fitted = s.fittedFor(s.base ? 0 : date.Month());
+    const std::shared_ptr<const Fitted> fitted = s.fittedFor(s.base ? 0 : date.Month(), !only);
     // The Moon at the same instant.
     std::optional<MoonMarker> moon;
     if (s.request.moon) {
@@ -678,7 +693,7 @@ platform::Image RenderJob::draw(double millis) const
         platform::Image composite = withRenderer(
             s.request.projection, fitted->width, fitted->height, [&](auto& renderer) {
                 return drawMap(
-                    renderer, s.request, *fitted, s.lights, s.sun, s.level, subsolar, moon);
+                    renderer, s.request, *fitted, s.lights, s.sun, s.level, subsolar, moon, only);
             });
         if (s.request.background)
             composite = cli::overBackground(composite, *s.request.background);
@@ -795,11 +810,11 @@ int render(const RenderOptions& options, const cli::RepeatOptions& repeat)
     const double millis = cli::instantFromOption("--time", options.time);
     checked(options);
     const std::optional<int> quality = checkedQuality(options);
-    const cli::RenderJob job(options);
+    cli::RenderJob job(options);
     if (every)
         return cli::renderRepeatedly(
             *every, options.output, quality, [&job](double at) { return job.draw(at); });
-    cli::savePicture(job.draw(millis), options.output, quality);
+    cli::savePicture(std::move(job).drawOnly(millis), options.output, quality);
     return cli::kExitOk;
 }
 

@@ -3,11 +3,11 @@
 // The commands need the image, date and HTTP libraries, and mapping those is
 // most of what starting a process costs; a program that only asks for the
 // version should not pay for them.
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <dlfcn.h>
-#include <cstdint>
-#include <cstdlib>
 #include <malloc.h>
 #include <sys/mman.h>
 #include <unistd.h>
