@@ -83,8 +83,10 @@ public:
         char name[32];
         std::snprintf(name, sizeof name, "frame-%0*lld.png", digits_, (long long)++written_);
         const std::string path = platform::joinPath(folder_, name);
-        if (!platform::writeFileAtomically(path, frame.bytes))
-            throw std::runtime_error("cannot write " + path);
+        platform::ErrorOr<void> written
+            = platform::writeFileAtomically(path, frame.bytes, platform::Durability::Replaced);
+        if (!written)
+            throw std::runtime_error(written.error().message());
     }
     void finish() override { }
 
@@ -94,17 +96,25 @@ private:
     int64_t written_ = 0;
 };
 
+// The temporary an animation streams into, or the error of making it.
+std::unique_ptr<platform::AtomicFile> opened(const std::string& path)
+{
+    platform::ErrorOr<std::unique_ptr<platform::AtomicFile>> file
+        = platform::AtomicFile::begin(path);
+    if (!file)
+        throw std::runtime_error(file.error().message());
+    return std::move(file.value());
+}
+
 // An animated PNG streamed into a temporary that becomes the file at the end.
 class ApngSink : public FrameSink {
 public:
     ApngSink(const std::string& path, int64_t count, int fps)
         : path_(path)
-        , file_(platform::AtomicFile::begin(path))
+        , file_(opened(path))
         , writer_([this](std::span<const uint8_t> bytes) { return file_->write(bytes); },
               uint32_t(count), 1, uint16_t(fps))
     {
-        if (!file_)
-            throw std::runtime_error("cannot write " + path + ": " + whyNotWritable(path));
     }
     Frame encode(platform::Image picture) const override { return {pngOf(picture), {}}; }
     void add(Frame frame) override
@@ -115,15 +125,11 @@ public:
     }
     void finish() override
     {
-        if (!writer_.finish() || !file_->commit())
-            throw std::runtime_error("cannot write " + path_);
-    }
-
-    static std::string whyNotWritable(const std::string& path)
-    {
-        std::error_code error;
-        return fs::is_directory(path, error) ? "it is a folder"
-                                             : "its folder does not exist or is not writable";
+        if (!writer_.finish())
+            throw std::runtime_error("cannot write " + path_ + ": the disk is full");
+        platform::ErrorOr<void> committed = file_->commit(platform::Durability::Replaced);
+        if (!committed)
+            throw std::runtime_error(committed.error().message());
     }
 
 private:
@@ -160,9 +166,10 @@ public:
         std::optional<std::vector<uint8_t>> file = animation_ ? animation_->finish() : std::nullopt;
         if (!file)
             throw std::runtime_error("cannot write " + path_ + ": the WebP encoder failed");
-        if (!platform::writeFileAtomically(path_, *file))
-            throw std::runtime_error(
-                "cannot write " + path_ + ": " + ApngSink::whyNotWritable(path_));
+        platform::ErrorOr<void> written
+            = platform::writeFileAtomically(path_, *file, platform::Durability::Replaced);
+        if (!written)
+            throw std::runtime_error(written.error().message());
     }
 
 private:

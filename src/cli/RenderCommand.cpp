@@ -31,6 +31,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <future>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -258,7 +259,15 @@ void drawGrid(platform::Image& composite, const platform::Image& grid)
 // The city lights: a picture (RGBA lights, or an opaque night map that is
 // then the whole night side), a lights-point file, or none.
 struct Lights {
-    std::optional<platform::Image> picture;
+    // The picture, waiting for the bundled one if it is still being decoded.
+    std::shared_ptr<const platform::Image> picture() const
+    {
+        return decoding.valid() ? decoding.get() : given;
+    }
+    std::shared_ptr<const platform::Image> given; // by --lights
+    // The bundled picture, decoded on the second core while the first reads
+    // the base map: together the two are most of a small map's work.
+    std::shared_future<std::shared_ptr<const platform::Image>> decoding;
     bool nightMap = false; // the picture is opaque
     std::optional<std::string> points;
 };
@@ -343,7 +352,7 @@ void requireLightsPoints(const std::string& path)
 // month draws over and with.
 struct Fitted {
     int width = 0, height = 0;
-    std::shared_ptr<const platform::Image> base;
+    std::shared_ptr<platform::Image> base; // taken by a job's last picture
     std::shared_ptr<const platform::Image> lights; // none: from its file, or no lights
     bool stretchLights = false; // the renderer stretches the lights as it draws them
     // The sun's size on this map (none: the sun picture's own), and the Moon's.
@@ -354,13 +363,31 @@ struct Fitted {
 // The base map and the lights picture on the pixel grid of `renderer`, a
 // renderer of the map's size that nothing has moved yet: stretched and
 // centred on the map's centre, or resampled through the projection.
+// The picture in `path`, decoded on another thread; none if it is not one.
+std::shared_future<std::shared_ptr<const platform::Image>> decodedLater(std::string path)
+{
+    auto decode = [path = std::move(path)]() -> std::shared_ptr<const platform::Image> {
+        platform::ErrorOr<platform::Image> picture = platform::Image::fromFile(path);
+        if (!picture || !picture->bitmap())
+            return nullptr;
+        return std::make_shared<const platform::Image>(std::move(*picture));
+    };
+    try {
+        return std::async(std::launch::async, decode).share();
+    } catch (const std::system_error&) {
+        return std::async(std::launch::deferred, decode).share(); // no thread to be had
+    }
+}
+
 template<class Renderer>
 Fitted fit(Renderer& renderer, const Request& request, platform::Image base, const Lights& lights)
 {
     const int w = int(renderer.mapwidth()), h = int(renderer.mapheight());
     const platform::Point center = request.center.value_or(platform::Point {});
     const bool moved = center.x != 0.0 || center.y != 0.0;
-    std::optional<platform::Image> lightsFitted;
+    const std::shared_ptr<const platform::Image> lightsPicture = lights.picture();
+    std::optional<platform::Image> lightsFitted; // made for this map
+    bool shareLights = false; // the decoded picture serves as it is
     bool stretchLights = false;
 
     if constexpr (!Renderer::kCylindrical) {
@@ -376,8 +403,8 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base, con
             ? w
             : int(std::lround(std::numbers::pi * std::min(w, h)));
         base = cli::reprojectedRows(base, w, h, rows, detail);
-        if (lights.picture)
-            lightsFitted = cli::reprojectedRows(*lights.picture, w, h, rows, detail);
+        if (lightsPicture)
+            lightsFitted = cli::reprojectedRows(*lightsPicture, w, h, rows, detail);
     } else if constexpr (std::is_same_v<Renderer, umb::UMBMillerCylindrical>) {
         // The bundled pictures are equirectangular: each Miller pixel takes
         // the colour of the place the renderer puts there. With the centre
@@ -388,22 +415,23 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base, con
         auto geographicOf
             = [&renderer](float x, float y) { return renderer.physicalToGeographic(x, y); };
         base = cli::reprojected(base, w, h, geographicOf);
-        if (lights.picture)
-            lightsFitted = cli::reprojected(*lights.picture, w, h, geographicOf);
+        if (lightsPicture)
+            lightsFitted = cli::reprojected(*lightsPicture, w, h, geographicOf);
     } else {
         const platform::Bitmap& pixels = *base.bitmap();
         if (moved && (pixels.width() != w || pixels.height() != h))
             base = cli::stretched(base, w, h);
-        if (lights.picture) {
-            const platform::Bitmap& lp = *lights.picture->bitmap();
+        if (lightsPicture) {
+            const platform::Bitmap& lp = *lightsPicture->bitmap();
             // The lights are read pixel for pixel on the map's grid, so they
             // are scaled to it and stay on their cities. Unmoved, the renderer
             // stretches them as it draws them, never holding a copy of the
             // map's size. A night map is read on the grid as it is.
             const bool fits = lp.width() == w && lp.height() == h;
             stretchLights = !fits && !moved && !lights.nightMap;
-            lightsFitted = fits || stretchLights ? lights.picture->clone()
-                                                 : cli::stretched(*lights.picture, w, h);
+            shareLights = (fits && !moved) || stretchLights;
+            if (!shareLights)
+                lightsFitted = fits ? lightsPicture->clone() : cli::stretched(*lightsPicture, w, h);
         }
         if (moved) {
             base = renderer.centerImage(std::move(base), center);
@@ -417,8 +445,10 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base, con
     Fitted fitted;
     fitted.width = w;
     fitted.height = h;
-    fitted.base = std::make_shared<const platform::Image>(std::move(base));
-    if (lightsFitted)
+    fitted.base = std::make_shared<platform::Image>(std::move(base));
+    if (shareLights)
+        fitted.lights = lightsPicture;
+    else if (lightsFitted)
         fitted.lights = std::make_shared<const platform::Image>(std::move(*lightsFitted));
     fitted.stretchLights = stretchLights;
     return fitted;
@@ -427,7 +457,7 @@ Fitted fit(Renderer& renderer, const Request& request, platform::Image base, con
 template<class Renderer>
 platform::Image drawMap(Renderer& renderer, const Request& request, const Fitted& fitted,
     const Lights& lights, const Source& sun, float level, platform::Point subsolar,
-    const std::optional<MoonMarker>& moon)
+    const std::optional<MoonMarker>& moon, bool takeBase)
 {
     renderer.setAlpha(level);
     renderer.setBlurdepth(request.blur);
@@ -449,8 +479,11 @@ platform::Image drawMap(Renderer& renderer, const Request& request, const Fitted
     else if (fitted.lights)
         renderer.setLightsPicture(fitted.lights, fitted.stretchLights);
 
-    // Drawn from the shared base, which the composite copies once.
-    platform::Image composite = renderer.drawCompositeImage(*fitted.base, subsolar);
+    // Drawn from the shared base, which the composite copies once, unless no
+    // other picture will be drawn from it.
+    platform::Image composite = takeBase
+        ? renderer.drawCompositeImage(std::move(*fitted.base), subsolar)
+        : renderer.drawCompositeImage(*fitted.base, subsolar);
     if (request.grid)
         drawGrid(composite, renderer.drawGridLayer(request.grid->first, request.grid->second));
     if (moon)
@@ -541,12 +574,9 @@ struct RenderJob::State {
                     + " is not a JPEG or PNG picture; give a lights-point file with "
                       "--lights-points");
             lights.nightMap = opaque(*picture);
-            lights.picture = std::move(*picture);
+            lights.given = std::make_shared<const platform::Image>(std::move(*picture));
         } else if (!options.lights) {
-            lights.picture
-                = platform::Image::fromFile(widget.worldImage(GloamPlugin::kLightsImage));
-            if (lights.picture && !lights.picture->bitmap())
-                lights.picture.reset();
+            lights.decoding = decodedLater(widget.worldImage(GloamPlugin::kLightsImage));
         }
         if (options.base)
             base = pictureOrThrow("--base", *options.base);
@@ -570,11 +600,12 @@ struct RenderJob::State {
 
     // The base map of `month` (0 for the one --base names) and the lights,
     // fitted to the map, read and fitted when first asked for.
-    std::shared_ptr<const Fitted> fittedFor(int month) const
+    // With `keep` false the pictures are made for the caller alone.
+    std::shared_ptr<const Fitted> fittedFor(int month, bool keep = true) const
     {
         std::lock_guard<std::mutex> lock(mutex);
         for (const auto& [m, f] : fitted) {
-            if (m == month)
+            if (m == month && keep)
                 return f;
         }
         platform::Image picture;
@@ -615,6 +646,8 @@ struct RenderJob::State {
         made->moonDiameter = made->markerSize ? *made->markerSize
             : sunWidth > 0                    ? sunWidth
                                               : kMarkerWithoutSun;
+        if (!keep)
+            return made;
         if (fitted.size() == 2)
             fitted.erase(fitted.begin());
         fitted.emplace_back(month, made);
@@ -631,12 +664,21 @@ RenderJob::~RenderJob() = default;
 
 platform::Image RenderJob::draw(double millis) const
 {
-    const State& s = *state_;
+    return drawAt(*state_, millis, false);
+}
+
+platform::Image RenderJob::drawOnly(double millis) &&
+{
+    return drawAt(*state_, millis, true);
+}
+
+platform::Image RenderJob::drawAt(const State& s, double millis, bool only)
+{
     const umb::UMBDate date = cli::engineDateAt(millis);
     umb::UMBSun theSun;
     theSun.calculateForInstant(date, {0, 0});
     const platform::Point subsolar = theSun.getSubsolar();
-    const std::shared_ptr<const Fitted> fitted = s.fittedFor(s.base ? 0 : date.Month());
+    const std::shared_ptr<const Fitted> fitted = s.fittedFor(s.base ? 0 : date.Month(), !only);
     // The Moon at the same instant.
     std::optional<MoonMarker> moon;
     if (s.request.moon) {
@@ -651,7 +693,7 @@ platform::Image RenderJob::draw(double millis) const
         platform::Image composite = withRenderer(
             s.request.projection, fitted->width, fitted->height, [&](auto& renderer) {
                 return drawMap(
-                    renderer, s.request, *fitted, s.lights, s.sun, s.level, subsolar, moon);
+                    renderer, s.request, *fitted, s.lights, s.sun, s.level, subsolar, moon, only);
             });
         if (s.request.background)
             composite = cli::overBackground(composite, *s.request.background);
@@ -768,11 +810,11 @@ int render(const RenderOptions& options, const cli::RepeatOptions& repeat)
     const double millis = cli::instantFromOption("--time", options.time);
     checked(options);
     const std::optional<int> quality = checkedQuality(options);
-    const cli::RenderJob job(options);
+    cli::RenderJob job(options);
     if (every)
         return cli::renderRepeatedly(
             *every, options.output, quality, [&job](double at) { return job.draw(at); });
-    cli::savePicture(job.draw(millis), options.output, quality);
+    cli::savePicture(std::move(job).drawOnly(millis), options.output, quality);
     return cli::kExitOk;
 }
 

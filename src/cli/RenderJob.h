@@ -38,9 +38,14 @@ public:
     // several threads at once; a month's fitted base map is kept while
     // instants of that month or the one before are being drawn.
     platform::Image draw(double millis) const;
+    // The same picture for a job that draws no other: its pictures are fitted
+    // for this one alone, and the base map becomes the picture rather than
+    // being copied into it. The job draws nothing after it.
+    platform::Image drawOnly(double millis) &&;
 
 private:
     struct State;
+    static platform::Image drawAt(const State& state, double millis, bool only);
     std::unique_ptr<State> state_;
 };
 

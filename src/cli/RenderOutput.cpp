@@ -67,7 +67,8 @@ void writeOutput(const platform::Image& picture, const std::string& path, Output
         return;
     }
     // The write's own reason: the system's text for what went wrong.
-    platform::ErrorOr<void> written = platform::writeFileAtomically(path, *bytes);
+    platform::ErrorOr<void> written
+        = platform::writeFileAtomically(path, *bytes, platform::Durability::Replaced);
     if (!written)
         throw std::runtime_error(written.error().message());
 }

@@ -10,14 +10,16 @@
 
 namespace platform {
 
-std::unique_ptr<AtomicFile> AtomicFile::begin(const std::string& path)
+ErrorOr<std::unique_ptr<AtomicFile>> AtomicFile::begin(const std::string& path)
 {
     if (path.empty() || path.find('\0') != std::string::npos || path.back() == '/')
-        return nullptr;
+        return Error(Error::Code::Invalid, "write", path, "not a file name");
     struct stat old;
     const bool exists = ::stat(path.c_str(), &old) == 0;
-    if (exists && !S_ISREG(old.st_mode))
-        return nullptr; // never replace a folder or a device
+    if (exists && S_ISDIR(old.st_mode))
+        return Error::fromErrno("write", path, EISDIR);
+    if (exists && !S_ISREG(old.st_mode)) // never replace a device
+        return Error(Error::Code::Invalid, "write", path, "not a regular file");
     std::string dir = parentPath(path);
     const std::string name = path.substr(dir.empty() ? 0 : path.find_last_of('/') + 1);
     std::random_device seed;
@@ -29,9 +31,9 @@ std::unique_ptr<AtomicFile> AtomicFile::begin(const std::string& path)
             return std::unique_ptr<AtomicFile>(new AtomicFile(
                 path, std::move(temporary), fd, exists ? int(old.st_mode & 07777) : -1));
         if (errno != EEXIST)
-            return nullptr;
+            return Error::fromErrno("write", path);
     }
-    return nullptr;
+    return Error::fromErrno("write", path, EEXIST);
 }
 
 AtomicFile::AtomicFile(std::string target, std::string temporary, int fd, int mode)
@@ -52,37 +54,45 @@ AtomicFile::~AtomicFile()
 
 bool AtomicFile::write(std::span<const uint8_t> bytes)
 {
-    while (ok_ && !bytes.empty()) {
+    while (!failure_ && !bytes.empty()) {
         const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
         if (n < 0 && errno == EINTR)
             continue;
-        ok_ = n > 0;
-        if (ok_)
+        if (n <= 0)
+            failure_ = n < 0 ? errno : ENOSPC;
+        else
             bytes = bytes.subspan(size_t(n));
     }
-    return ok_;
+    return !failure_;
 }
 
-bool AtomicFile::commit()
+ErrorOr<void> AtomicFile::commit(Durability durability)
 {
-    bool ok = ok_ && ::fsync(fd_) == 0;
-    if (ok && mode_ >= 0)
-        ok = ::fchmod(fd_, mode_t(mode_)) == 0;
-    ok = ::close(fd_) == 0 && ok;
+    // The first failure is the reason; what follows it only cleans up.
+    const bool sync = durability == Durability::Synced;
+    int failure = failure_;
+    if (!failure && sync && ::fsync(fd_) != 0)
+        failure = errno;
+    if (!failure && mode_ >= 0 && ::fchmod(fd_, mode_t(mode_)) != 0)
+        failure = errno;
+    if (::close(fd_) != 0 && !failure)
+        failure = errno;
     fd_ = -1;
-    if (ok)
-        ok = ::rename(temporary_.c_str(), target_.c_str()) == 0;
-    if (!ok) {
+    if (!failure && ::rename(temporary_.c_str(), target_.c_str()) != 0)
+        failure = errno;
+    if (failure) {
         ::unlink(temporary_.c_str());
-        return false;
+        return Error::fromErrno("write", target_, failure);
     }
+    if (!sync)
+        return {};
     std::string dir = parentPath(target_);
     const int dfd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dfd >= 0) {
         ::fsync(dfd);
         ::close(dfd);
     }
-    return true;
+    return {};
 }
 
 } // namespace platform

@@ -192,7 +192,8 @@ ErrorOr<std::vector<uint8_t>> readFile(const std::string& path, size_t limit)
     return bytes;
 }
 
-ErrorOr<void> writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes)
+ErrorOr<void> writeFileAtomically(
+    const std::string& path, std::span<const uint8_t> bytes, Durability durability)
 {
     if (!isUsablePath(path))
         return unusablePath("write", path);
@@ -234,7 +235,8 @@ ErrorOr<void> writeFileAtomically(const std::string& path, std::span<const uint8
 
     // The first failure is the reason; what follows it only cleans up.
     int failure = writeAll(fd, bytes);
-    if (!failure && calls().fsync(fd) != 0)
+    const bool sync = durability == Durability::Synced;
+    if (!failure && sync && calls().fsync(fd) != 0)
         failure = errno;
     if (!failure && exists && calls().fchmod(fd, old.st_mode & 07777) != 0)
         failure = errno;
@@ -246,6 +248,8 @@ ErrorOr<void> writeFileAtomically(const std::string& path, std::span<const uint8
         calls().unlink(tmp.c_str());
         return Error::fromErrno("write", path, failure);
     }
+    if (!sync)
+        return {};
     // The new name is in place; make it durable. A failure here cannot undo
     // the replacement, and the file under the name is whole either way.
     int dfd = calls().open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC, 0);

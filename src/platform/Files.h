@@ -23,8 +23,21 @@ namespace platform {
 // before reading).
 ErrorOr<std::vector<uint8_t>> readFile(const std::string& path, size_t limit = SIZE_MAX);
 
-// Writes `bytes` to a temporary file in the target's folder, syncs it, and
-// renames it over the target, then syncs the folder. On any failure the old
+// How far writeFileAtomically goes before it returns.
+enum class Durability {
+    // The file and then its folder are synced to the disk: for what a crash
+    // must not take, such as settings.
+    Synced,
+    // Renamed into place unsynced: for a picture that is drawn again on the
+    // next request or command. Readers still see the old file or the new
+    // one, never part of one; a crash soon after may leave the old picture
+    // under the name (or, on a file system that does not order data before
+    // renames, an empty file). Syncing would cost more than drawing the map.
+    Replaced,
+};
+
+// Writes `bytes` to a temporary file in the target's folder and renames it
+// over the target, syncing both as `durability` says. On any failure the old
 // file stays whole, no temporary is left, and the result is the error. An
 // existing target keeps its permission bits; a new one gets 0666 less the
 // umask. A target that is a symbolic link is followed: the file it points to
@@ -33,7 +46,8 @@ ErrorOr<std::vector<uint8_t>> readFile(const std::string& path, size_t limit = S
 // or a device. The temporary is named
 // ".<name>.tmp-<pid>-<random>"; a writer killed mid-write cannot remove its
 // own, so every write first removes those of writers that are gone.
-ErrorOr<void> writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes);
+ErrorOr<void> writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes,
+    Durability durability = Durability::Synced);
 
 // Appends `bytes` to the end of an existing file. A file that does not exist
 // or cannot be opened for writing is not created; the result is then the

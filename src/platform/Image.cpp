@@ -65,7 +65,7 @@ ErrorOr<void> Image::writePngFile(const std::string& path) const
     ErrorOr<std::vector<uint8_t>> png = encodePng(*bitmap_);
     if (!png)
         return png.error().about("write", path);
-    return writeFileAtomically(path, *png);
+    return writeFileAtomically(path, *png, Durability::Replaced);
 }
 
 Image Image::clone() const

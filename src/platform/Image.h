@@ -32,8 +32,9 @@ public:
     static ErrorOr<Image> fromBytes(
         std::span<const uint8_t> bytes, const DecodeLimits& limits = {});
 
-    // Writes the bitmap as a PNG file (encodePng), atomically
-    // (writeFileAtomically): a reader sees the old file or the new one. An
+    // Writes the bitmap as a PNG file (encodePng), atomically and unsynced
+    // (writeFileAtomically, Durability::Replaced): a reader sees the old file
+    // or the new one. An
     // Invalid error, and nothing written, for a picture without pixels.
     ErrorOr<void> writePngFile(const std::string& path) const;
 

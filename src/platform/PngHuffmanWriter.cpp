@@ -700,10 +700,11 @@ std::optional<std::vector<uint8_t>> encodePngWithHuffman(const Bitmap& bitmap)
         png.insert(png.end(), {0, 0, 0, 0, 'I', 'D', 'A', 'T'});
         png.insert(png.end(), {0x78, 0x01}); // deflate, 32 KiB window, fastest
 
-        // A large picture is coded in two halves at once, the bottom one
+        // A picture of a quarter megapixel or more is coded in two halves at
+        // once (a thread costs far less than half of its coding), the bottom one
         // into a buffer of its own that is then appended.
         uint32_t adler = 0;
-        const size_t split = height >= 2 && width * height >= (size_t(1) << 20) ? height / 2 : 0;
+        const size_t split = height >= 2 && width * height >= (size_t(1) << 18) ? height / 2 : 0;
         bool done = false;
         if (split) {
             try {

@@ -422,6 +422,12 @@ ErrorOr<void> PropertyList::writeToFile(const std::string& path) const
     if (bytes.empty())
         return Error(Error::Code::Invalid, "write", path,
             "the dictionary holds values that cannot be written readably");
+    // A file that already holds these bytes is left as it is: the widget
+    // writes its settings after every picture, and a synced rewrite of
+    // unchanged settings would cost more than the picture.
+    ErrorOr<std::vector<uint8_t>> old = readFile(path, bytes.size());
+    if (old && *old == bytes)
+        return {};
     return writeFileAtomically(path, bytes);
 }
 

@@ -74,8 +74,9 @@ public:
     // values it cannot write readably, such as keys that are not UTF-8).
     std::vector<uint8_t> encoded() const;
 
-    // Writes encoded() to `path` atomically (writeFileAtomically); the error
-    // when encoding or writing fails, and the old file then stays whole.
+    // Writes encoded() to `path` atomically (writeFileAtomically), unless the
+    // file holds those very bytes already; the error when encoding or writing
+    // fails, and the old file then stays whole.
     ErrorOr<void> writeToFile(const std::string& path) const;
 
 private:
