@@ -1,6 +1,7 @@
 // Each kind of platform failure reaches its caller as one line that names
 // the operation, the file and the reason.
 #include "platform/Error.h"
+#include "platform/AtomicFile.h"
 #include "platform/FileURL.h"
 #include "platform/Files.h"
 #include "platform/Image.h"
@@ -8,6 +9,7 @@
 
 #include "support/TempDir.h"
 
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 
@@ -31,6 +33,11 @@ TEST(ErrorTest, FailuresSayWhatFailedOnWhichFileAndWhy)
     std::ofstream(dir / "text.png") << "not a picture";
     std::ofstream(dir / "array.plist") << "<plist version=\"1.0\"><array/></plist>";
     const std::vector<uint8_t> bytes {1, 2, 3};
+    // A commit whose folder went away after begin keeps the rename's reason.
+    std::filesystem::create_directory(dir.path / "gone");
+    auto pending = platform::AtomicFile::begin(dir / "gone/x");
+    ASSERT_TRUE(pending);
+    std::filesystem::remove_all(dir.path / "gone");
     struct {
         const char* name;
         Error error;
@@ -48,6 +55,12 @@ TEST(ErrorTest, FailuresSayWhatFailedOnWhichFileAndWhy)
             "cannot write " + dir / "no/x.png" + ": No such file or directory"},
         {"write a folder", errorOf(platform::writeFileAtomically(dir.path.string(), bytes)),
             Error::Code::System, "cannot write " + dir.path.string() + ": Is a directory"},
+        {"begin on a folder", errorOf(platform::AtomicFile::begin(dir.path.string())),
+            Error::Code::System, "cannot write " + dir.path.string() + ": Is a directory"},
+        {"begin in a missing folder", errorOf(platform::AtomicFile::begin(dir / "no/x")),
+            Error::Code::System, "cannot write " + dir / "no/x" + ": No such file or directory"},
+        {"commit", errorOf((*pending)->commit()), Error::Code::System,
+            "cannot write " + dir / "gone/x" + ": No such file or directory"},
         {"decode a file", errorOf(platform::Image::fromFile(dir / "text.png")),
             Error::Code::UnknownFormat,
             "cannot decode " + dir / "text.png" + ": not a JPEG or PNG picture"},

@@ -46,7 +46,7 @@ mode_t modeOf(const std::string& path)
 // Counts every call made through the table and fails the one numbered
 // `failAt` with `failErrno`; `shortWrites` makes each write take one byte.
 struct Injector {
-    static inline int failAt = 0, failErrno = 0, count = 0;
+    static inline int failAt = 0, failErrno = 0, count = 0, fsyncs = 0;
     static inline bool shortWrites = false;
 
     static bool failNow()
@@ -62,7 +62,7 @@ struct Injector {
         [](int fd, const void* b, size_t n) {
             return failNow() ? -1 : ::write(fd, b, shortWrites && n > 1 ? 1 : n);
         },
-        [](int fd) { return failNow() ? -1 : ::fsync(fd); },
+        [](int fd) { return ++fsyncs, failNow() ? -1 : ::fsync(fd); },
         [](int fd, mode_t m) { return failNow() ? -1 : ::fchmod(fd, m); },
         // A failed close still releases the descriptor, as the system's does.
         [](int fd) { return failNow() | ::close(fd) ? -1 : 0; },
@@ -71,7 +71,7 @@ struct Injector {
 
     Injector(int at, int err, bool shortW = false)
     {
-        failAt = at, failErrno = err, count = 0, shortWrites = shortW;
+        failAt = at, failErrno = err, count = 0, fsyncs = 0, shortWrites = shortW;
         platform::setFileSystemCallsForTesting(&table);
     }
     ~Injector() { platform::setFileSystemCallsForTesting(nullptr); }
@@ -133,6 +133,11 @@ TEST(FilesTest, AFailureAtEveryStepOfAWriteLeavesTheOldFileOrTheNewOneWhole)
         ASSERT_TRUE(writeFileAtomically(dir / "t", newText));
         steps = Injector::count;
         ASSERT_GE(steps, 6) << "open, write, fsync, fchmod, close, rename at least";
+        EXPECT_EQ(Injector::fsyncs, 2) << "a synced write syncs the file and its folder";
+        Injector replaced(0, 0);
+        ASSERT_TRUE(writeFileAtomically(dir / "t", oldText, platform::Durability::Replaced));
+        EXPECT_EQ(Injector::fsyncs, 0) << "a replaced file was synced";
+        EXPECT_EQ(readFile(dir / "t"), oldText);
     }
     for (int err : {ENOSPC, EIO}) {
         for (int at = 1; at <= steps; ++at) {

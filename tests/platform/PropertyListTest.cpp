@@ -11,6 +11,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using platform::PropertyList;
 using testing_support::bytesOf;
@@ -225,6 +226,18 @@ TEST(PropertyListTest, RewriteKeepsOtherKeysTheirOrderAndTheFileFormat)
         EXPECT_FALSE(reread->string("first"));
         reread->setString("first", "é");
         EXPECT_EQ(reread->encoded(), list->encoded());
+        // The same bytes again leave the file alone; other bytes replace it.
+        auto inode = [&] {
+            struct stat st { };
+            ::stat((dir / "copy.plist").c_str(), &st);
+            return st.st_ino;
+        };
+        const auto first = inode();
+        ASSERT_TRUE(copy.writeToFile(dir / "copy.plist"));
+        EXPECT_EQ(inode(), first) << "a file holding the very bytes was rewritten";
+        ASSERT_TRUE(list->writeToFile(dir / "copy.plist"));
+        EXPECT_NE(inode(), first) << "the file was not replaced";
+        EXPECT_EQ(platform::readFile(dir / "copy.plist"), list->encoded());
     }
     PropertyList list;
     EXPECT_FALSE(list.writeToFile(dir / "missing-folder/user.plist"));
