@@ -79,12 +79,6 @@ TEST(UMBMapLayersTest, NightMaskAgreesWithThePerPixelTest)
             EXPECT_GT(night, 0u);
             EXPECT_EQ(maskErrors(mask, m, sun).first, 0u) << "Miller " << g.w << " sun " << sun.x;
         }
-    // On the equator of a 1-degree grid under the Sun at (0, 0), longitudes
-    // -90 and 90 (columns 90 and 270) are day.
-    maskErrors(mask, UMBEquirectangular(360, 180), {0, 0});
-    EXPECT_EQ(mask.width(), 360);
-    EXPECT_EQ(mask.nightCount(90), 179);
-    EXPECT_TRUE(mask.row(90)[89] && !mask.row(90)[90] && !mask.row(90)[270] && mask.row(90)[271]);
 }
 
 TEST(UMBMapLayersTest, ShadeIsARampAcrossTheTerminatorAtTheGivenOpacity)
