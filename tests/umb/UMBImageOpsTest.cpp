@@ -1,7 +1,6 @@
 #include "umb/UMBImageOps.h"
 
 #include "platform/ImageCodec.h"
-#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 #include <vector>
@@ -9,7 +8,6 @@
 using platform::Color;
 using platform::Image;
 using platform::Size;
-using testing_support::TempDir;
 using umb::UMBImageOps;
 
 namespace {
@@ -98,19 +96,6 @@ TEST(UMBImageOpsTest, BuildAndGrabPixelArraysTopRowFirst)
     ASSERT_TRUE(jpeg);
     for (int32_t p : grab(*jpeg))
         EXPECT_EQ(uint32_t(p) >> 24, 0xFFu);
-}
-
-TEST(UMBImageOpsTest, SaveImageWritesAPngOrNothing)
-{
-    TempDir dir;
-    const std::string path = dir / "current.png";
-    ASSERT_TRUE(UMBImageOps::saveImage(positions(20, 10), path));
-    auto again = Image::fromFile(path);
-    ASSERT_TRUE(again);
-    EXPECT_EQ(grab(*again), grab(positions(20, 10)));
-
-    EXPECT_FALSE(UMBImageOps::saveImage(positions(2, 2), dir / "missing/current.png"));
-    EXPECT_FALSE(UMBImageOps::saveImage(Image(), dir / "empty.png")) << "no bitmap";
 }
 
 TEST(UMBImageOpsTest, RotateScaleAndCutOut)

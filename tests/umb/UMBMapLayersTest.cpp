@@ -10,6 +10,7 @@
 #include "support/UmbFixtures.h"
 
 #include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <limits>
 #include <optional>
@@ -304,8 +305,12 @@ TEST(UMBMapLayersTest, CompositeStacksTheLayersUpright)
     EXPECT_EQ(scaled.bitmap()->width(), 360);
     EXPECT_EQ(rgba(scaled, 359, 179), 0x0000FFFFu);
 
-    // Miller's renderer saves as the image operations do.
+    // Saving writes a PNG that reads back, or nothing: no folder, no picture.
     UMBMillerCylindrical m(360, 264);
-    EXPECT_TRUE(m.saveImage(plain, dir / "out.png") && Image::fromFile(dir / "out.png"));
+    EXPECT_TRUE(m.saveImage(plain, dir / "out.png"));
+    EXPECT_EQ(Image::fromFile(dir / "out.png")->bitmap()->colorAt(20, 170),
+        plain.bitmap()->colorAt(20, 170));
     EXPECT_FALSE(m.saveImage(plain, dir / "no/such/folder/out.png"));
+    EXPECT_FALSE(m.saveImage(Image(), dir / "empty.png"));
+    EXPECT_FALSE(std::filesystem::exists(dir / "empty.png"));
 }
