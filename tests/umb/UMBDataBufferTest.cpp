@@ -145,32 +145,26 @@ TEST(UMBDataBufferTest, OperationsGiveTheTabledBytesResultsAndPositions)
     using Run = std::function<std::string(UMBDataBuffer&, const std::string&)>;
     auto n = [](const std::string& a) { return int32_t(std::stol(a)); };
     auto bits = [](const std::string& a) { return std::stoull(a, nullptr, 16); };
+    // Writers give no result.
+    auto w = [](auto op) -> Run {
+        return [op](UMBDataBuffer& b, const std::string& a) { return op(b, a), std::string(); };
+    };
+    auto f32 = [&](auto& a) { return std::bit_cast<float>(uint32_t(bits(a))); };
+    auto f64 = [&](auto& a) { return std::bit_cast<double>(uint64_t(bits(a))); };
     const std::map<std::string, Run> ops = {
-        {"write",
-            [](auto& b, auto& a) {
-                Bytes x = hexBytes(a);
-                b.write(x.data(), int32_t(x.size()));
-                return "";
-            }},
-        {"writeData", [](auto& b, auto& a) { return b.writeData(hexBytes(a)), std::string(); }},
-        {"writeChar", [&](auto& b, auto& a) { return b.writeChar(int8_t(n(a))), std::string(); }},
-        {"writeShort",
-            [&](auto& b, auto& a) { return b.writeShort(int16_t(n(a))), std::string(); }},
-        {"writeInt", [&](auto& b, auto& a) { return b.writeInt(n(a)), std::string(); }},
-        {"writeLong",
-            [](auto& b, auto& a) {
-                return b.writeLong(std::intptr_t(std::stoll(a))), std::string();
-            }},
-        {"writeFloat",
-            [&](auto& b, auto& a) {
-                return b.writeFloat(std::bit_cast<float>(uint32_t(bits(a)))), std::string();
-            }},
-        {"writeDouble",
-            [&](auto& b, auto& a) {
-                return b.writeDouble(std::bit_cast<double>(uint64_t(bits(a)))), std::string();
-            }},
-        {"writeString", [](auto& b, auto& a) { return b.writeString(a), std::string(); }},
-        {"writeUTF", [](auto& b, auto& a) { return b.writeUTF(a), std::string(); }},
+        {"write", w([](auto& b, auto& a) {
+             Bytes x = hexBytes(a);
+             b.write(x.data(), int32_t(x.size()));
+         })},
+        {"writeData", w([](auto& b, auto& a) { b.writeData(hexBytes(a)); })},
+        {"writeChar", w([&](auto& b, auto& a) { b.writeChar(int8_t(n(a))); })},
+        {"writeShort", w([&](auto& b, auto& a) { b.writeShort(int16_t(n(a))); })},
+        {"writeInt", w([&](auto& b, auto& a) { b.writeInt(n(a)); })},
+        {"writeLong", w([](auto& b, auto& a) { b.writeLong(std::intptr_t(std::stoll(a))); })},
+        {"writeFloat", w([&](auto& b, auto& a) { b.writeFloat(f32(a)); })},
+        {"writeDouble", w([&](auto& b, auto& a) { b.writeDouble(f64(a)); })},
+        {"writeString", w([](auto& b, auto& a) { b.writeString(a); })},
+        {"writeUTF", w([](auto& b, auto& a) { b.writeUTF(a); })},
         {"readChar", [](auto& b, auto&) { return std::to_string(b.readChar()); }},
         {"readShort", [](auto& b, auto&) { return std::to_string(b.readShort()); }},
         {"readInt", [](auto& b, auto&) { return std::to_string(b.readInt()); }},
@@ -192,17 +186,12 @@ TEST(UMBDataBufferTest, OperationsGiveTheTabledBytesResultsAndPositions)
             }},
         {"extractRange",
             [](auto& b, auto& a) {
-                std::istringstream in(a);
-                std::string start, length;
-                in >> start >> length;
-                auto value = [](const std::string& v) {
-                    return v == "umax" ? std::numeric_limits<std::uintptr_t>::max()
-                                       : std::stoull(v);
-                };
-                return hex(b.extractRange(value(start), value(length)));
+                std::uintptr_t start = 0, length = 0;
+                std::istringstream(a) >> start >> length;
+                return hex(b.extractRange(start, length));
             }},
-        {"setToLength", [&](auto& b, auto& a) { return b.setToLength(n(a)), std::string(); }},
-        {"resize", [&](auto& b, auto& a) { return b.resize(n(a)), std::string(); }},
+        {"setToLength", w([&](auto& b, auto& a) { b.setToLength(n(a)); })},
+        {"resize", w([&](auto& b, auto& a) { b.resize(n(a)); })},
     };
     for (const auto& row : testing_support::dataTable("data-buffer-ops.tsv")) {
         ASSERT_EQ(row.size(), 8u);
