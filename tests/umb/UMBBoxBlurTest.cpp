@@ -56,16 +56,6 @@ TEST(UMBBoxBlurTest, DefaultsAndPublishedSpreads)
     UMBBoxBlur blur;
     EXPECT_EQ(blur.hRadius() * 100 + blur.vRadius() * 10 + blur.iterations(), 441);
 
-    // One white pixel at radius 1: 85 along its row, then 28 in its square.
-    Bitmap dot(7, 6);
-    std::memset(dot.pixelAt(3, 2), 255, 4);
-    blur.boxBlurPixelsWithAlpha(dot, 1);
-    for (int y = 0; y < 6; ++y)
-        for (int x = 0; x < 7; ++x)
-            for (int c = 0; c < 4; ++c)
-                EXPECT_EQ(
-                    dot.pixelAt(x, y)[c], std::abs(x - 3) <= 1 && std::abs(y - 2) <= 1 ? 28 : 0)
-                    << x << "," << y << " sample " << c;
     // A radius far beyond the picture, computed without a table of its size.
     Bitmap two(2, 1);
     std::memset(two.pixelAt(0, 0), 200, 4);
@@ -89,8 +79,11 @@ TEST(UMBBoxBlurTest, BitmapAndPlaneBlursMatchDirectSummation)
         SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h) + " r " + std::to_string(c.r));
         const Bitmap source = noise(c.w, c.h, c.format, uint32_t(c.w * 31 + c.r));
         const int s = source.samplesPerPixel(), r = std::max(c.r, 1), n = c.w * c.h;
-        Bitmap b = source.clone();
+        Bitmap b = source.clone(), withAlpha = source.clone();
         blur.boxBlurPixels(b, c.r);
+        blur.boxBlurPixelsWithAlpha(withAlpha, c.r);
+        EXPECT_TRUE(same(withAlpha, s == 4 ? b : source))
+            << "the alpha blur, which leaves RGB alone";
         for (int ch = 0; ch < s; ++ch)
             EXPECT_EQ(channel(b.data(), size_t(n), s, ch),
                 referenceBlur(channel(source.data(), size_t(n), s, ch), c.w, c.h, r, r))
@@ -132,9 +125,6 @@ TEST(UMBBoxBlurTest, WhatIsLeftAlone)
     blur.boxBlurPixels(empty, 3);
     blur.boxBlurPixelsWithAlpha(empty, 3);
     EXPECT_TRUE(empty.isEmpty());
-    Bitmap rgb = noise(6, 6, PixelFormat::RGB, 9), before = rgb.clone();
-    blur.boxBlurPixelsWithAlpha(rgb, 2);
-    EXPECT_TRUE(same(rgb, before)) << "the alpha blur needs four samples a pixel";
     std::vector<uint8_t> shortPlane(10, 200);
     shortPlane[0] = 0;
     blur.boxBlurPlane(shortPlane, 4, 4, 1);
