@@ -1,7 +1,5 @@
 #include "umb/UMBImageOps.h"
 
-#include "platform/ImageCodec.h"
-
 #include <gtest/gtest.h>
 #include <vector>
 
@@ -83,13 +81,6 @@ TEST(UMBImageOpsTest, BuildAndGrabPixelArraysTopRowFirst)
     EXPECT_EQ(untouched, std::vector<int32_t>(4, 99));
     ops.grabImagePixels(image, 3, 2, shortArray); // must not write past the end
     EXPECT_EQ(shortArray[1], pixels[1]);
-
-    // An opaque JPEG (RGB, no alpha samples) grabs with full alpha.
-    auto jpeg = Image::fromBytes(
-        *platform::encodeJpeg(platform::Bitmap(4, 4, platform::PixelFormat::RGB)));
-    ASSERT_TRUE(jpeg);
-    for (int32_t p : grab(*jpeg))
-        EXPECT_EQ(uint32_t(p) >> 24, 0xFFu);
 }
 
 TEST(UMBImageOpsTest, RotateScaleAndCutOut)
