@@ -60,12 +60,12 @@ TEST(UMBImageOpsTest, BuildAndGrabPixelArraysTopRowFirst)
     EXPECT_EQ(image.bitmap()->bytesPerRow(), 12u);
     EXPECT_EQ(image.bitmap()->pixelAt(2, 1)[2], 1) << "element 5 is column 2 of row 1";
     EXPECT_EQ(image.bitmap()->pixelAt(0, 1)[3], 0);
-    std::vector<int32_t> back(6, 99);
+    std::vector<int32_t> back(7, 99);
     EXPECT_EQ(ops.grabImagePixels(image, 3, 2, back), 0);
-    // Opaque colours come back exactly, translucent ones as their
-    // premultiplied 8-bit storage allows.
+    // Opaque colours come back exactly, translucent ones as their premultiplied
+    // 8-bit storage allows; nothing is written past width x height.
     EXPECT_EQ(
-        back, (std::vector<int32_t> {pixels[0], pixels[1], pixels[2], 0, back[4], pixels[5]}));
+        back, (std::vector<int32_t> {pixels[0], pixels[1], pixels[2], 0, back[4], pixels[5], 99}));
     EXPECT_EQ(uint32_t(back[4]) >> 24, 0x40u);
 
     std::vector<int32_t> wide(4 * 3, 99);
