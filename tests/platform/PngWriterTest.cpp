@@ -1,12 +1,13 @@
 // Every PNG writer's files, read back by every reader at hand: the
 // platform's own (libdeflate, also with the stream split over many IDATs),
 // libspng (zlib's inflate, reached by a text chunk that the own reader
-// leaves to it). Each must give exactly
+// leaves to it) and libpng. Each must give exactly
 // the samples written, at the sizes where the writer's code paths part: one
 // pixel, rows shorter than a vector, odd widths, 8192-pixel rows, a picture
 // large enough to be coded in two halves; flat content (runs of zeros of
 // every length) and noise (codes the sample never saw).
 #include <gtest/gtest.h>
+#include <png.h>
 
 #include <cstring>
 #include <string>
@@ -15,6 +16,7 @@
 #include "platform/Bitmap.h"
 #include "platform/Image.h"
 #include "platform/ImageCodec.h"
+#include "platform/PixelConvert.h"
 #include "support/PngBytes.h"
 
 using namespace platform;
@@ -64,6 +66,23 @@ Bitmap picture(int width, int height, PixelFormat format, Content content)
         }
     }
     return b;
+}
+
+// libpng's reading of the file, premultiplied as the bitmap is; empty when it
+// refuses the file.
+std::vector<uint8_t> throughLibpng(const std::vector<uint8_t>& png, bool alpha)
+{
+    png_image image {};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_memory(&image, png.data(), png.size()))
+        return {};
+    image.format = alpha ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    std::vector<uint8_t> samples(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, samples.data(), 0, nullptr))
+        return {};
+    if (alpha)
+        premultiplyRows(samples.data(), samples.size() / 4);
+    return samples;
 }
 
 } // namespace
@@ -118,6 +137,8 @@ TEST(PngWriterTest, EveryReaderGetsBackExactlyTheSamplesWritten)
         auto spng = decodePng(withText);
         ASSERT_TRUE(spng) << what << ": libspng, " << spng.error().message();
         EXPECT_TRUE(std::memcmp(spng->data(), samples.data(), samples.size()) == 0) << what;
+
+        EXPECT_EQ(throughLibpng(*png, original.hasAlpha()), samples) << what;
     }
     EXPECT_FALSE(encodePng(Bitmap()));
     EXPECT_FALSE(Image::fromFile("/nonexistent/picture.png"));
