@@ -63,8 +63,9 @@ TEST(UMBMoonTest, PhasesThroughOneCycleAndTheSublunarPoint)
     for (const auto& row : testing_support::dataTable("moon-phases.tsv")) {
         const UMBMoon moon(std::stod(row.at(0)), {0, 0});
         EXPECT_STREQ(moon.phaseName(), row.at(1).c_str()) << row[0];
-        if (std::stod(row.at(2)) >= 0)
+        if (std::stod(row.at(2)) >= 0) {
             EXPECT_NEAR(moon.getIlluminated(), std::stod(row[2]), 0.01) << row[0];
+        }
     }
     // The sublunar point sees the geocentric Moon in its zenith.
     const UMBMoon moon(2460482.36875, {0, 0});

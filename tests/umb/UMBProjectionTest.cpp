@@ -9,15 +9,6 @@ using platform::Point;
 using umb::UMBEquirectangular;
 using umb::UMBMillerCylindrical;
 
-namespace {
-
-bool singlePrecision(Point p)
-{
-    return p.x == double(float(p.x)) && p.y == double(float(p.y));
-}
-
-} // namespace
-
 TEST(UMBProjectionTest, TheWidgetsDefaults)
 {
     UMBEquirectangular plain;
