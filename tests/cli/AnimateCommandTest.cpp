@@ -174,7 +174,7 @@ TEST_F(AnimateCommandTest, AnInterruptedRunLeavesWholeFramesOrNoFileAtAll)
             output});
     };
     auto inDir = [&](const std::string& prefix) {
-        return [&, prefix] {
+        return [&, prefix](const std::string&) {
             for (const auto& entry : fs::directory_iterator(dir.path)) {
                 if (entry.path().filename().string().rfind(prefix, 0) == 0)
                     return true;
@@ -185,12 +185,12 @@ TEST_F(AnimateCommandTest, AnInterruptedRunLeavesWholeFramesOrNoFileAtAll)
     // The file in the making is a temporary beside it.
     Outcome a = runGloamAndSignal(arguments(dir / "day.png"), inDir(".day.png.tmp-"), SIGINT);
     EXPECT_EQ(a.status, 128 + SIGINT) << a.err;
-    EXPECT_FALSE(inDir(".day.png")()) << "the temporary is removed";
+    EXPECT_FALSE(inDir(".day.png")("")) << "the temporary is removed";
     EXPECT_FALSE(fs::exists(dir / "day.png"));
 
     Outcome f = runGloamAndSignal(
-        arguments(dir / "frames/"), [&] { return fs::exists(dir / "frames/frame-00002.png"); },
-        SIGTERM);
+        arguments(dir / "frames/"),
+        [&](const std::string&) { return fs::exists(dir / "frames/frame-00002.png"); }, SIGTERM);
     EXPECT_EQ(f.status, 128 + SIGTERM) << f.err;
     for (const auto& entry : fs::directory_iterator(dir / "frames")) {
         EXPECT_EQ(entry.path().filename().string().rfind("frame-", 0), 0u) << entry.path();

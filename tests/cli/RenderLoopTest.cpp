@@ -67,7 +67,7 @@ TEST(RenderLoopTest, ASignalEndsTheLoopWithStatusZero)
         const std::string output = dir / ("map-" + std::to_string(signal) + ".png");
         Outcome r = runGloamAndSignal(
             {"render", "--every", "1d", "--size", "64x32", "-o", output},
-            [&] { return std::filesystem::exists(output); }, signal);
+            [&](const std::string&) { return std::filesystem::exists(output); }, signal);
         EXPECT_EQ(r.status, 0) << signal << ": " << r.err;
     }
 }

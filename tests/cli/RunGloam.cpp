@@ -32,7 +32,7 @@ Outcome runGloam(const std::vector<std::string>& arguments, int limitSeconds)
 }
 
 Outcome runGloamAndSignal(const std::vector<std::string>& arguments,
-    const std::function<bool()>& ready, int signal, int limitSeconds)
+    const std::function<bool(const std::string& out)>& ready, int signal, int limitSeconds)
 {
     // The output goes to files, so that no pipe can fill up and stall the child.
     testing_support::TempDir dir;
@@ -65,7 +65,7 @@ Outcome runGloamAndSignal(const std::vector<std::string>& arguments,
                 ::kill(pid, SIGKILL);
                 break;
             }
-            if (!signalled && ready()) {
+            if (!signalled && ready(slurp(out))) {
                 ::kill(pid, signal);
                 signalled = true;
             }
