@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
-#include <sstream>
 
 using testing_cli::runGloam;
 
@@ -66,8 +65,5 @@ TEST(ServeCommandTest, OpenHandsTheServedAddressToTheOpener)
     std::smatch served;
     ASSERT_TRUE(std::regex_search(outcome.out, served, std::regex("host: (http://\\S+)/\n")))
         << outcome.out;
-    std::ifstream opened(dir / "opened");
-    std::stringstream text;
-    text << opened.rdbuf();
-    EXPECT_EQ(text.str(), served[1].str() + "/\nlistening\n");
+    EXPECT_EQ(testing_support::readText(dir / "opened"), served[1].str() + "/\nlistening\n");
 }
