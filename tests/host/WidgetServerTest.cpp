@@ -152,8 +152,8 @@ TEST_F(WidgetServerTest, HostileRequestsAreRefusedAndTheBridgeStillAnswers)
     };
     for (const auto& request : hostile) {
         auto response = roundTrip(port, request, 3);
-        // Refused with a status or closed, or served without harm.
-        EXPECT_EQ(response.body.find("excluded"), std::string::npos) << request.substr(0, 80);
+        // Refused with a status, or closed.
+        EXPECT_NE(response.status, 200) << request.substr(0, 80);
     }
     // Two requests in one: the connection serves the first only.
     auto twice = roundTrip(port, callText(port, probeCall("getLevel")) + callText(port, "{"));
