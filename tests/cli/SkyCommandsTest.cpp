@@ -66,16 +66,10 @@ TEST(SkyCommandsTest, SunJsonAndTextGiveThePublishedSunOfJ2000)
 
     auto outcome = runGloam(j2000);
     ASSERT_EQ(outcome.status, 0) << outcome.err;
-    const std::string out = "\n" + outcome.out;
-    for (const std::string line :
-        {"ra 18:45:08.862", "subsolarLat S 23\xC2\xB0 02' 00.063\"", "distance 0.9833061 AU"}) {
-        // The name, the padding of the table, then the value.
-        const std::string name = line.substr(0, line.find(' ')), value = line.substr(name.size());
-        size_t at = out.find("\n" + name + " ");
-        ASSERT_NE(at, std::string::npos) << name << "\n" << outcome.out;
-        std::string row = out.substr(at + 1, out.find('\n', at + 1) - at - 1);
-        EXPECT_NE(row.find(value.substr(1)), std::string::npos) << row;
-    }
+    // The name, the padding of the table, then the value.
+    for (const char* row : {"\nra +18:45:08.862 ", "\nsubsolarLat +S 23\xC2\xB0 02' 00.063\" ",
+             "\ndistance +0.9833061 AU\n"})
+        EXPECT_TRUE(std::regex_search("\n" + outcome.out, std::regex(row))) << row << outcome.out;
 }
 
 TEST(SkyCommandsTest, MoonJsonIsExactlyTheIssuesObject)
