@@ -5,7 +5,6 @@
 // settings file that cannot be read is never rewritten.
 #include "support/WidgetFixture.h"
 
-#include "host/PluginLoader.h"
 #include "platform/Image.h"
 #include "support/PngBytes.h"
 
@@ -323,21 +322,4 @@ TEST_F(GloamPluginTest, TheShippedBundleDrawsAMapOfItsOwnPictures)
     // Its day and night sides are the render command's test of the same pictures.
     EXPECT_EQ(map->bitmap()->width(), 1024);
     EXPECT_EQ(map->bitmap()->height(), 512);
-}
-
-TEST_F(GloamPluginTest, TheBuiltModuleFindsItsBundleThroughItsOwnRegistry)
-{
-    installModule();
-    writeLevel(0.375);
-    // The test's own registry does not reach into the module.
-    platform::clearBundleRegistryForTesting();
-
-    host::PluginLoader loader(bundle());
-    EXPECT_EQ(loader.identifier(), GloamPlugin::kBundleIdentifier);
-    platform::WebPlugin& plugin = loader.plugin();
-    EXPECT_EQ(plugin.invoke(GloamPlugin::kGetShadowLevel, {}), platform::ScriptValue(0.375));
-    plugin.invoke(GloamPlugin::kSetShadowLevel, {0.625});
-    EXPECT_FALSE(
-        std::get<std::string>(plugin.invoke(GloamPlugin::kGetCurrentComposite, {})).empty());
-    EXPECT_EQ(storedLevel(), 0.625);
 }

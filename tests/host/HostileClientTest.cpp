@@ -13,6 +13,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <thread>
@@ -29,11 +30,7 @@ const std::string kGetLevel = probeCall("getLevel");
 size_t residentBytes()
 {
     size_t pages = 0, resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%zu %zu", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(statm);
-    }
+    std::ifstream("/proc/self/statm") >> pages >> resident;
     return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
