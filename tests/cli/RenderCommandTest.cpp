@@ -1,13 +1,13 @@
 #include "cli/RunGloam.h"
 #include "support/HostileBytes.h"
 #include "support/TempDir.h"
+#include "support/UmbFixtures.h"
 
 #include "platform/Files.h"
 #include "platform/Image.h"
 #include "platform/ImageCodec.h"
 #include "umb/UMBMillerCylindrical.h"
 
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -293,13 +293,7 @@ TEST_F(RenderCommandTest, LightsStayOnTheirCitiesAtAnySize)
     EXPECT_EQ(map.grey(67, 45), 0) << "nothing where the unscaled picture had it";
 
     // A lights-point file: a red light there too.
-    const float lon = -45.0f, lat = 0.0f;
-    const uint32_t red = 0xFFFF0000u;
-    std::string record(12, '\0');
-    std::memcpy(&record[0], &red, 4);
-    std::memcpy(&record[4], &lon, 4);
-    std::memcpy(&record[8], &lat, 4);
-    std::ofstream(dir / "lights.points", std::ios::binary) << record;
+    testing_support::writeLightsPoints(dir / "lights.points", {{int32_t(0xFFFF0000u), -45, 0}});
     map = render(dir, {"--lights-points", dir / "lights.points"});
     EXPECT_EQ(map.at(135, 90).r, 255);
     EXPECT_EQ(map.at(135, 90).g, 0);

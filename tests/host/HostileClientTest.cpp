@@ -215,33 +215,36 @@ protected:
     size_t memoryBefore = 0;
 };
 
-TEST_F(HostileClientTest, ABodyWithoutALengthIsRefusedBeforeItIsRead)
+TEST_F(HostileClientTest, AHeadThatAsksTooMuchIsRefusedBeforeWhatFollowsIsTaken)
 {
-    Client client(port, false);
-    ASSERT_TRUE(client.send("POST /_bridge/call HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port)
-        + "\r\nContent-Type: application/json\r\n\r\n"));
-    // The answer comes before a byte of the body is sent, and the rest of
-    // the 128 MiB is not taken.
-    pollfd polled {client.fd, POLLIN, 0};
-    ASSERT_EQ(::poll(&polled, 1, 2000), 1) << "no answer to the head alone";
-    const std::string spaces(1 << 20, ' ');
-    size_t taken = client.flood(spaces, 128);
-    EXPECT_LT(taken, size_t(32) << 20);
-    EXPECT_EQ(client.response().status, 411);
-    expectNothingLeftBehind("a body without a length");
-}
-
-TEST_F(HostileClientTest, AMillionHeaderLinesAreRefusedAtTheHundredAndFirst)
-{
-    Client client(port, false);
-    ASSERT_TRUE(client.send("GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n"));
     std::string lines;
     for (int i = 0; i < 8192; ++i)
         lines += "X-H: a\r\n";
-    size_t taken = client.flood(lines, 1000000 / 8192);
-    EXPECT_LT(taken, size_t(7) << 20) << "all 7.6 MB were taken";
-    EXPECT_EQ(client.response().status, 431);
-    expectNothingLeftBehind("a million header lines");
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
+    const struct {
+        const char* attack;
+        std::string head, chunk;
+        size_t times, mostTaken;
+        int status;
+    } attacks[] = {
+        // Answered on the head alone, and the rest of the 128 MiB not taken.
+        {"a body without a length",
+            "POST /_bridge/call HTTP/1.1\r\n" + host + "Content-Type: application/json\r\n\r\n",
+            std::string(1 << 20, ' '), 128, size_t(32) << 20, 411},
+        // Refused at the hundred-and-first line, not after 7.6 MB.
+        {"a million header lines", "GET / HTTP/1.1\r\n" + host, lines, 1000000 / 8192,
+            size_t(7) << 20, 431},
+    };
+    for (const auto& a : attacks) {
+        Client client(port, false);
+        ASSERT_TRUE(client.send(a.head)) << a.attack;
+        pollfd polled {client.fd, POLLIN, 0};
+        if (a.status == 411)
+            ASSERT_EQ(::poll(&polled, 1, 2000), 1) << "no answer to the head alone";
+        EXPECT_LT(client.flood(a.chunk, a.times), a.mostTaken) << a.attack;
+        EXPECT_EQ(client.response().status, a.status) << a.attack;
+        expectNothingLeftBehind(a.attack);
+    }
 }
 
 TEST_F(HostileClientTest, ATricklingClientIsCutOffAtTheRequestDeadline)
