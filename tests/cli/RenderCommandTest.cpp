@@ -130,15 +130,19 @@ TEST_F(RenderCommandTest, BadValuesExitWithStatusTwoAndWriteNothing)
         {"--projection", "Miller"},
         {"--center", "180.5,0"},
         {"--center=-10,-91"},
+        {"--center", "90"},
         {"--grid", "0,30"},
         {"--grid", "30,181"},
+        {"--grid", "15.5,10"},
         {"--base", dir / "missing.jpg"},
         {"--base", dir.path.string()},
         {"--base", dir / "notapicture.png"},
         {"--lights", dir / "missing.png"},
         {"--lights", dir / "missing-points"},
         {"--sun", dir / "missing.png"},
+        {"--sun", dir / "notapicture.png"},
         {"--base", dir / "lie.png"},
+        {"--lights", dir / "lie.png"},
         {"--blur", "0"},
         {"--widget", dir.path.string()},
         {"--center", "0,10"}, // rows would wrap on a flat map
@@ -245,8 +249,10 @@ TEST_F(RenderCommandTest, TheGridLiesOnWholeDegreesFromTheMapsOrigin)
     Picture map = render(dir, {"--shadow", "0", "--grid", "30,30"});
     // Black at 25 % over grey 200 is 150.
     EXPECT_EQ(map.grey(180, 45), 150); // the meridian of longitude 0
+    EXPECT_EQ(map.grey(210, 45), 150); // 30 E
     EXPECT_EQ(map.grey(195, 45), 200);
     EXPECT_EQ(map.grey(100, 90), 150); // the equator
+    EXPECT_EQ(map.grey(100, 60), 150); // 30 N
     EXPECT_EQ(map.grey(100, 75), 200);
 
     // In its own colour.
@@ -289,6 +295,8 @@ TEST_F(RenderCommandTest, LightsStayOnTheirCitiesAtAnySize)
     EXPECT_EQ(map.grey(135, 90), 255) << "the city, scaled to the map";
     EXPECT_EQ(map.grey(100, 90), 0) << "dark night elsewhere";
     EXPECT_EQ(map.grey(67, 45), 0) << "nothing where the unscaled picture had it";
+    map = render(dir, {"--lights", dir / "lights.png", "--center", "90,0"});
+    EXPECT_EQ(map.grey(45, 90), 255) << "the city moved with the map";
 
     // A lights-point file: a red light there too.
     testing_support::writeLightsPoints(dir / "lights.points", {{int32_t(0xFFFF0000u), -45, 0}});

@@ -67,8 +67,10 @@ TEST(SkyCommandsTest, SunJsonAndTextGiveThePublishedSunOfJ2000)
     auto outcome = runGloam(j2000);
     ASSERT_EQ(outcome.status, 0) << outcome.err;
     // The name, the padding of the table, then the value.
-    for (const char* row : {"\nra +18:45:08.862 ", "\nsubsolarLat +S 23\xC2\xB0 02' 00.063\" ",
-             "\ndistance +0.9833061 AU\n"})
+    for (const char* row : {"\ntime +2000-01-01T12:00:00Z\n", "\nra +18:45:08.862 ",
+             "\ndec +-23:02:00.063 ", "\nsubsolarLat +S 23\xC2\xB0 02' 00.063\" ",
+             "\nsubsolarLon +E 00\xC2\xB0 49' 34.697\" ", "\ndistance +0.9833061 AU\n",
+             "\naltitude +66.9526391"})
         EXPECT_TRUE(std::regex_search("\n" + outcome.out, std::regex(row))) << row << outcome.out;
 }
 
@@ -80,7 +82,9 @@ TEST(SkyCommandsTest, MoonJsonIsExactlyTheIssuesObject)
         (std::vector<std::string> {"distance", "ecliptic", "equatorial", "horizontal",
             "illuminated", "jd", "observer", "phaseAngle", "sublunar", "time", "waxing"}));
     EXPECT_NEAR(number(moon, "ecliptic", "lon"), 133.162655, 0.02);
+    EXPECT_NEAR(number(moon, "ecliptic", "lat"), -3.229126, 0.01);
     EXPECT_NEAR(number(moon, "distance"), 368409.7, 5);
+    EXPECT_NEAR(number(moon, "equatorial", "ra"), 134.688470 / 15, 0.002);
     EXPECT_NEAR(number(moon, "illuminated"), 0.6786, 0.001);
     EXPECT_TRUE(moon.find("waxing")->asBool());
     EXPECT_EQ(moon.find("events"), nullptr);

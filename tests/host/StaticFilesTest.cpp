@@ -45,12 +45,14 @@ TEST(StaticFilesTest, ServesOnlyRegularFilesInsideTheFolder)
         {"/Images/../probe.html", 400},
         {"/./probe.html", 400},
         {"/%2e%2e/outside.txt", 400},
+        {"/%2E%2E/outside.txt", 400},
         {"/.%2e/outside.txt", 400},
         {"/Images%2f..%2fprobe.html", 400},
         {"/probe.html%00.png", 400},
         {"/..%5coutside.txt", 400},
         {"/Images\\current.png", 400},
         {"/bad%zz", 400},
+        {"/bad%2", 400},
         {"probe.html", 400},
     };
     for (const auto& c : cases)
