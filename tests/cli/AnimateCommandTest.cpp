@@ -75,9 +75,8 @@ TEST_F(AnimateCommandTest, AnApngsFramesAreTheSingleRendersOfTheirInstants)
     // background as well as those every run here is given.
     const std::vector<std::string> looks[]
         = {{}, {"--projection", "miller", "--terminator", "bands", "--moon"},
-            {"--projection", "orthographic", "--moon", "--marker-size", "5", "--background",
-                "102030", "--grid-color", "ff000080"},
-            {"--projection", "mollweide", "--terminator", "smooth"}};
+            {"--projection", "orthographic", "--terminator", "smooth", "--moon", "--marker-size",
+                "5", "--background", "102030", "--grid-color", "ff000080"}};
     for (const auto& look : looks) {
         auto withLook = [&](std::vector<std::string> arguments) {
             arguments.insert(arguments.end(), look.begin(), look.end());
@@ -142,15 +141,11 @@ TEST_F(AnimateCommandTest, BadSpansAndValuesExitWithStatusTwoAndWriteNothing)
         const char* named;
     } cases[] = {
         {{"--to", "2024-05-31T23:00Z"}, "--to"}, // before the start
-        {{"--step", "0s"}, "--step"},
-        {{"--step", "PT0S"}, "--step"},
-        {{"--step", "P1M"}, "--step"},
+        {{"--step", "0s"}, "--step"}, {{"--step", "P1M"}, "--step"},
         {{"--step", "1s"}, "--step"}, // 86401 frames... of two days: too many
-        {{"--fps", "61"}, "--fps"},
-        {{"--quality", "80"}, "--quality"}, // only for .webp
+        {{"--fps", "61"}, "--fps"}, {{"--quality", "80"}, "--quality"}, // only for .webp
         {{"-o", "day.gif"}, "-o"},
         {{"--projection", "globe"}, "--projection"}, // render's own checks
-        {{"--background", "blue"}, "--background"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> arguments = {"animate", "--from", "2024-06-01", "--to",
@@ -174,7 +169,7 @@ TEST_F(AnimateCommandTest, AnInterruptedRunLeavesWholeFramesOrNoFileAtAll)
             output});
     };
     auto inDir = [&](const std::string& prefix) {
-        return [&, prefix] {
+        return [&, prefix](const std::string&) {
             for (const auto& entry : fs::directory_iterator(dir.path)) {
                 if (entry.path().filename().string().rfind(prefix, 0) == 0)
                     return true;
@@ -185,12 +180,12 @@ TEST_F(AnimateCommandTest, AnInterruptedRunLeavesWholeFramesOrNoFileAtAll)
     // The file in the making is a temporary beside it.
     Outcome a = runGloamAndSignal(arguments(dir / "day.png"), inDir(".day.png.tmp-"), SIGINT);
     EXPECT_EQ(a.status, 128 + SIGINT) << a.err;
-    EXPECT_FALSE(inDir(".day.png")()) << "the temporary is removed";
+    EXPECT_FALSE(inDir(".day.png")("")) << "the temporary is removed";
     EXPECT_FALSE(fs::exists(dir / "day.png"));
 
     Outcome f = runGloamAndSignal(
-        arguments(dir / "frames/"), [&] { return fs::exists(dir / "frames/frame-00002.png"); },
-        SIGTERM);
+        arguments(dir / "frames/"),
+        [&](const std::string&) { return fs::exists(dir / "frames/frame-00002.png"); }, SIGTERM);
     EXPECT_EQ(f.status, 128 + SIGTERM) << f.err;
     for (const auto& entry : fs::directory_iterator(dir / "frames")) {
         EXPECT_EQ(entry.path().filename().string().rfind("frame-", 0), 0u) << entry.path();

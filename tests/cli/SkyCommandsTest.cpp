@@ -66,18 +66,12 @@ TEST(SkyCommandsTest, SunJsonAndTextGiveThePublishedSunOfJ2000)
 
     auto outcome = runGloam(j2000);
     ASSERT_EQ(outcome.status, 0) << outcome.err;
-    const std::string out = "\n" + outcome.out;
-    for (const std::string line :
-        {"time 2000-01-01T12:00:00Z", "ra 18:45:08.862", "dec -23:02:00.063",
-            "subsolarLat S 23\xC2\xB0 02' 00.063\"", "subsolarLon E 00\xC2\xB0 49' 34.697\"",
-            "distance 0.9833061 AU", "altitude 66.9526391"}) {
-        // The name, the padding of the table, then the value.
-        const std::string name = line.substr(0, line.find(' ')), value = line.substr(name.size());
-        size_t at = out.find("\n" + name + " ");
-        ASSERT_NE(at, std::string::npos) << name << "\n" << outcome.out;
-        std::string row = out.substr(at + 1, out.find('\n', at + 1) - at - 1);
-        EXPECT_NE(row.find(value.substr(1)), std::string::npos) << row;
-    }
+    // The name, the padding of the table, then the value.
+    for (const char* row : {"\ntime +2000-01-01T12:00:00Z\n", "\nra +18:45:08.862 ",
+             "\ndec +-23:02:00.063 ", "\nsubsolarLat +S 23\xC2\xB0 02' 00.063\" ",
+             "\nsubsolarLon +E 00\xC2\xB0 49' 34.697\" ", "\ndistance +0.9833061 AU\n",
+             "\naltitude +66.9526391"})
+        EXPECT_TRUE(std::regex_search("\n" + outcome.out, std::regex(row))) << row << outcome.out;
 }
 
 TEST(SkyCommandsTest, MoonJsonIsExactlyTheIssuesObject)
@@ -183,8 +177,4 @@ TEST(SkyCommandsTest, BadValuesAreStatusTwoWithOneLineNamingThem)
     };
     for (const auto& c : cases)
         expectUsageError(c.arguments, c.named);
-    auto help = runGloam({"sun", "--help"});
-    EXPECT_EQ(help.status, 0);
-    for (const char* text : {"--observer", "2024-06-20T20:51:00Z", "now"})
-        EXPECT_NE(help.out.find(text), std::string::npos) << text;
 }

@@ -5,31 +5,17 @@
 #include "support/ScopedEnv.h"
 #include "support/TempDir.h"
 
-#include <fstream>
 #include <gtest/gtest.h>
-#include <sstream>
 
 namespace fs = std::filesystem;
 using cli::CopyState;
+using testing_support::readText;
+using testing_support::writeText;
 
 namespace {
 
 const std::string kPlugin = "GloamPlugin.widgetplugin/Contents/Linux/GloamPlugin.so";
 const std::string kSettings = "GloamPlugin.widgetplugin/Contents/Resources/user.plist";
-
-void put(const fs::path& file, const std::string& text)
-{
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << text;
-}
-
-std::string read(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-}
 
 } // namespace
 
@@ -37,32 +23,32 @@ TEST(UserWidgetCopyTest, MadeOnceRefreshedOnChangeKeepingTheUsersFiles)
 {
     testing_support::TempDir dir;
     const fs::path installed = dir.path / "usr/Gloam.wdgt", copy = dir.path / "home/Gloam.wdgt";
-    put(installed / "Info.plist", "info");
-    put(installed / kPlugin, "plug-in 1");
-    put(installed / kSettings, "shipped level");
-    put(installed / "old.js", "dropped later");
+    writeText(installed / "Info.plist", "info");
+    writeText(installed / kPlugin, "plug-in 1");
+    writeText(installed / kSettings, "shipped level");
+    writeText(installed / "old.js", "dropped later");
     fs::create_directories(installed / "Images");
 
     ASSERT_EQ(cli::updateUserCopy(installed, copy), CopyState::Made);
-    EXPECT_EQ(read(copy / kPlugin), "plug-in 1");
-    EXPECT_EQ(read(copy / kSettings), "shipped level");
+    EXPECT_EQ(readText(copy / kPlugin), "plug-in 1");
+    EXPECT_EQ(readText(copy / kSettings), "shipped level");
     EXPECT_TRUE(fs::is_directory(copy / "Images"));
 
     // The user's level and picture, then the same installed widget again.
-    put(copy / kSettings, "user's level");
-    put(copy / "Images/current.png", "picture");
+    writeText(copy / kSettings, "user's level");
+    writeText(copy / "Images/current.png", "picture");
     EXPECT_EQ(cli::updateUserCopy(installed, copy), CopyState::Current);
-    EXPECT_EQ(read(copy / kSettings), "user's level");
+    EXPECT_EQ(readText(copy / kSettings), "user's level");
 
     // An upgrade: a new plug-in of another size, a file gone, new defaults.
-    put(installed / kPlugin, "plug-in 2, larger");
-    put(installed / kSettings, "new shipped level");
+    writeText(installed / kPlugin, "plug-in 2, larger");
+    writeText(installed / kSettings, "new shipped level");
     fs::remove(installed / "old.js");
     EXPECT_EQ(cli::updateUserCopy(installed, copy), CopyState::Refreshed);
-    EXPECT_EQ(read(copy / kPlugin), "plug-in 2, larger");
+    EXPECT_EQ(readText(copy / kPlugin), "plug-in 2, larger");
     EXPECT_FALSE(fs::exists(copy / "old.js"));
-    EXPECT_EQ(read(copy / kSettings), "user's level");
-    EXPECT_EQ(read(copy / "Images/current.png"), "picture");
+    EXPECT_EQ(readText(copy / kSettings), "user's level");
+    EXPECT_EQ(readText(copy / "Images/current.png"), "picture");
     EXPECT_EQ(cli::updateUserCopy(installed, copy), CopyState::Current);
 
     // Nothing is left beside the copy, and the installed widget is as it was.
@@ -70,7 +56,7 @@ TEST(UserWidgetCopyTest, MadeOnceRefreshedOnChangeKeepingTheUsersFiles)
     for (const auto& entry : fs::directory_iterator(copy.parent_path()))
         entries += entry.path() != copy;
     EXPECT_EQ(entries, 0);
-    EXPECT_EQ(read(installed / kSettings), "new shipped level");
+    EXPECT_EQ(readText(installed / kSettings), "new shipped level");
     EXPECT_FALSE(fs::exists(installed / "Images/current.png"));
 }
 

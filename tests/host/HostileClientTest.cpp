@@ -13,6 +13,7 @@
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <poll.h>
 #include <thread>
@@ -29,11 +30,7 @@ const std::string kGetLevel = probeCall("getLevel");
 size_t residentBytes()
 {
     size_t pages = 0, resident = 0;
-    if (FILE* statm = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(statm, "%zu %zu", &pages, &resident) != 2)
-            resident = 0;
-        std::fclose(statm);
-    }
+    std::ifstream("/proc/self/statm") >> pages >> resident;
     return resident * static_cast<size_t>(sysconf(_SC_PAGESIZE));
 }
 
@@ -116,12 +113,11 @@ TEST(HttpRequestReaderTest, LimitsHoldWhileTheRequestIsRead)
         {"other expectation", post + "Expect: gold\r\nContent-Length: 3\r\n\r\nabc", 417},
         {"at the line limit", "GET / HTTP/1.1\r\n" + lines(10) + "\r\n", 0},
         {"over the line limit", "GET / HTTP/1.1\r\n" + lines(11) + "\r\n", 431},
-        {"a million lines", get + lines(1000000), 431},
         {"at the size limit", get + "X: " + std::string(1024 - get.size() - 7, 'a') + "\r\n\r\n",
             0},
         {"over the size limit", get + "X: " + std::string(1024 - get.size() - 6, 'a') + "\r\n\r\n",
             431},
-        {"head without end", get + "X: " + std::string(100000, 'a'), 431},
+        {"head without end", get + "X: " + std::string(5000, 'a'), 431},
         {"folded line", get + "X: a\r\n b\r\n\r\n", 400},
         {"space before colon", get + "X : a\r\n\r\n", 400},
         {"control character", get + "X: a\x01\r\n\r\n", 400},
@@ -133,8 +129,6 @@ TEST(HttpRequestReaderTest, LimitsHoldWhileTheRequestIsRead)
     for (const auto& c : cases) {
         // Whole, and a byte at a time as a trickling client sends it.
         for (size_t step : {c.request.size(), size_t(1)}) {
-            if (step == 1 && c.request.size() > 100000)
-                continue;
             HttpRequestReader reader(limits);
             Progress progress = read(reader, c.request, step);
             if (c.status == 0) {
@@ -223,33 +217,36 @@ protected:
     size_t memoryBefore = 0;
 };
 
-TEST_F(HostileClientTest, ABodyWithoutALengthIsRefusedBeforeItIsRead)
+TEST_F(HostileClientTest, AHeadThatAsksTooMuchIsRefusedBeforeWhatFollowsIsTaken)
 {
-    Client client(port, false);
-    ASSERT_TRUE(client.send("POST /_bridge/call HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port)
-        + "\r\nContent-Type: application/json\r\n\r\n"));
-    // The answer comes before a byte of the body is sent, and the rest of
-    // the 128 MiB is not taken.
-    pollfd polled {client.fd, POLLIN, 0};
-    ASSERT_EQ(::poll(&polled, 1, 2000), 1) << "no answer to the head alone";
-    const std::string spaces(1 << 20, ' ');
-    size_t taken = client.flood(spaces, 128);
-    EXPECT_LT(taken, size_t(32) << 20);
-    EXPECT_EQ(client.response().status, 411);
-    expectNothingLeftBehind("a body without a length");
-}
-
-TEST_F(HostileClientTest, AMillionHeaderLinesAreRefusedAtTheHundredAndFirst)
-{
-    Client client(port, false);
-    ASSERT_TRUE(client.send("GET / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n"));
     std::string lines;
     for (int i = 0; i < 8192; ++i)
         lines += "X-H: a\r\n";
-    size_t taken = client.flood(lines, 1000000 / 8192);
-    EXPECT_LT(taken, size_t(7) << 20) << "all 7.6 MB were taken";
-    EXPECT_EQ(client.response().status, 431);
-    expectNothingLeftBehind("a million header lines");
+    const std::string host = "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
+    const struct {
+        const char* attack;
+        std::string head, chunk;
+        size_t times, mostTaken;
+        int status;
+    } attacks[] = {
+        // Answered on the head alone, and the rest of the 128 MiB not taken.
+        {"a body without a length",
+            "POST /_bridge/call HTTP/1.1\r\n" + host + "Content-Type: application/json\r\n\r\n",
+            std::string(1 << 20, ' '), 128, size_t(32) << 20, 411},
+        // Refused at the hundred-and-first line, not after 7.6 MB.
+        {"a million header lines", "GET / HTTP/1.1\r\n" + host, lines, 1000000 / 8192,
+            size_t(7) << 20, 431},
+    };
+    for (const auto& a : attacks) {
+        Client client(port, false);
+        ASSERT_TRUE(client.send(a.head)) << a.attack;
+        pollfd polled {client.fd, POLLIN, 0};
+        if (a.status == 411)
+            ASSERT_EQ(::poll(&polled, 1, 2000), 1) << "no answer to the head alone";
+        EXPECT_LT(client.flood(a.chunk, a.times), a.mostTaken) << a.attack;
+        EXPECT_EQ(client.response().status, a.status) << a.attack;
+        expectNothingLeftBehind(a.attack);
+    }
 }
 
 TEST_F(HostileClientTest, ATricklingClientIsCutOffAtTheRequestDeadline)
@@ -344,7 +341,7 @@ TEST_F(HostileClientTest, AFileKeepsItsIdentityUntilItIsReplaced)
     const auto picture = scratch.widget() / "Images/current.png";
     EXPECT_EQ(identity("/Images/current.png").status, 200);
     EXPECT_EQ(identity("/Images/current.png").body, "") << "no picture yet";
-    scratch.write(picture, "first");
+    testing_support::writeText(picture, "first");
     std::string first = identity("/Images/current.png").body;
     EXPECT_NE(first, "");
     EXPECT_EQ(identity("/Images/current.png").body, first);

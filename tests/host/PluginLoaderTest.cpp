@@ -48,7 +48,7 @@ TEST(PluginLoaderTest, TwoLoadersOfOneModuleEachOwnTheirPlugin)
 TEST(PluginLoaderTest, FindsTheOnlyModuleWhenNoExecutableIsNamed)
 {
     ScratchWidget scratch;
-    scratch.write(scratch.bundle() / "Contents/Info.plist",
+    testing_support::writeText(scratch.bundle() / "Contents/Info.plist",
         infoPlist({{"CFBundleIdentifier", "org.gloam.tests.BridgeProbe"}}));
     host::PluginLoader loader(scratch.bundle().string());
     EXPECT_EQ(loader.modulePath(), (scratch.bundle() / "Contents/Linux/BridgeProbe.so").string());
@@ -84,9 +84,10 @@ TEST(PluginLoaderTest, RefusesBrokenBundlesWithAReason)
         if (c.info.empty())
             std::filesystem::remove(infoPath);
         else
-            scratch.write(infoPath, c.info);
+            testing_support::writeText(infoPath, c.info);
         if (c.extraFile)
-            scratch.write(scratch.bundle() / "Contents/Linux" / c.extraFile, "not an ELF file");
+            testing_support::writeText(
+                scratch.bundle() / "Contents/Linux" / c.extraFile, "not an ELF file");
         try {
             host::PluginLoader loader(scratch.bundle().string());
             ADD_FAILURE() << c.what << ": loaded";

@@ -38,8 +38,8 @@ TEST(WidgetInfoTest, RefusesWidgetsThatPointOutsideOrAtNothing)
     };
     for (const auto& c : cases) {
         ScratchWidget scratch;
-        scratch.write(scratch.root() / "outside.html", "<p>outside</p>");
-        scratch.write(scratch.widget() / "Info.plist", infoPlist(c.entries));
+        testing_support::writeText(scratch.root() / "outside.html", "<p>outside</p>");
+        testing_support::writeText(scratch.widget() / "Info.plist", infoPlist(c.entries));
         try {
             host::WidgetInfo::read(scratch.widget().string());
             ADD_FAILURE() << c.what << ": accepted";
@@ -53,7 +53,8 @@ TEST(WidgetInfoTest, RefusesWidgetsThatPointOutsideOrAtNothing)
 TEST(WidgetInfoTest, AWidgetWithoutPluginHasNoBundle)
 {
     ScratchWidget scratch;
-    scratch.write(scratch.widget() / "Info.plist", infoPlist({{"MainHTML", "probe.html"}}));
+    testing_support::writeText(
+        scratch.widget() / "Info.plist", infoPlist({{"MainHTML", "probe.html"}}));
     auto info = host::WidgetInfo::read(scratch.widget().string());
     EXPECT_FALSE(info.pluginBundle);
     EXPECT_EQ(info.displayName, "Probe") << "falls back to the folder's name";

@@ -6,10 +6,10 @@
 #pragma once
 
 #include "host/WidgetServer.h"
+#include "support/TempDir.h"
 
 #include <arpa/inet.h>
 #include <filesystem>
-#include <fstream>
 #include <gtest/gtest.h>
 #include <map>
 #include <memory>
@@ -23,32 +23,18 @@
 namespace testing_support {
 
 // A scratch copy of the probe widget, removed with its folder when it goes.
-class ScratchWidget {
-public:
+struct ScratchWidget {
     ScratchWidget()
     {
-        char pattern[] = "/tmp/gloam-host-XXXXXX";
-        m_root = ::mkdtemp(pattern);
         std::filesystem::copy(
             GLOAM_PROBE_WIDGET_DIR, widget(), std::filesystem::copy_options::recursive);
     }
-    ~ScratchWidget() { std::filesystem::remove_all(m_root); }
-    ScratchWidget(const ScratchWidget&) = delete;
-    ScratchWidget& operator=(const ScratchWidget&) = delete;
-
     // The folder that holds the widget, for files that must lie outside it.
-    const std::filesystem::path& root() const { return m_root; }
-    std::filesystem::path widget() const { return m_root / "Probe.wdgt"; }
+    const std::filesystem::path& root() const { return m_root.path; }
+    std::filesystem::path widget() const { return root() / "Probe.wdgt"; }
     std::filesystem::path bundle() const { return widget() / "BridgeProbe.widgetplugin"; }
 
-    static void write(const std::filesystem::path& path, const std::string& text)
-    {
-        std::filesystem::create_directories(path.parent_path());
-        std::ofstream(path, std::ios::binary) << text;
-    }
-
-private:
-    std::filesystem::path m_root;
+    TempDir m_root;
 };
 
 // An Info.plist of string entries, e.g. {{"MainHTML", "probe.html"}}.

@@ -42,13 +42,8 @@ export async function openPage(browser, { deviceScaleFactor = 1, reducedMotion =
 export function recordCalls(page) {
   const calls = [];
   page.on("request", (request) => {
-    if (request.method() === "POST" && new URL(request.url()).pathname === "/_bridge/call") {
-      try {
-        calls.push(JSON.parse(request.postData() ?? "{}"));
-      } catch {
-        calls.push({ method: "(not JSON)" });
-      }
-    }
+    if (request.method() === "POST" && new URL(request.url()).pathname === "/_bridge/call")
+      calls.push(request.postDataJSON());
   });
   return calls;
 }

@@ -30,7 +30,6 @@ const Selector kSetLevel {"setLevel:", {ScriptType::Float}, ScriptType::Void};
 const Selector kLevel {"level", {}, ScriptType::Float};
 const Selector kEcho {"echo:", {ScriptType::String}, ScriptType::String};
 const Selector kScale {"scale:by:", {ScriptType::Double, ScriptType::Int32}, ScriptType::Double};
-const Selector kNegate {"negate:", {ScriptType::Bool}, ScriptType::Bool};
 // Exposed without a script name: the host must fall back to its default.
 const Selector kUnnamed {
     "unnamed:with:", {ScriptType::Int32, ScriptType::Int32}, ScriptType::Int32};
@@ -46,14 +45,14 @@ public:
     std::string className() const override { return "BridgeProbe"; }
     std::vector<Selector> selectors() const override
     {
-        return {kSetLevel, kLevel, kEcho, kScale, kNegate, kUnnamed, kBundlePath, kSlowTick,
-            kCallStats, kSecret};
+        return {kSetLevel, kLevel, kEcho, kScale, kUnnamed, kBundlePath, kSlowTick, kCallStats,
+            kSecret};
     }
     std::vector<std::string> keys() const override { return {"level", "motto", "secretKey"}; }
     std::optional<std::string> webScriptNameForSelector(const Selector& selector) const override
     {
         static const std::map<std::string, std::string> names {{"setLevel:", "setLevel"},
-            {"level", "getLevel"}, {"echo:", "echo"}, {"scale:by:", "scale"}, {"negate:", "negate"},
+            {"level", "getLevel"}, {"echo:", "echo"}, {"scale:by:", "scale"},
             {"bundlePath", "bundlePath"}, {"slowTick:", "slowTick"}, {"callStats", "callStats"},
             {"secret", "secret"}};
         auto it = names.find(selector.name);
@@ -104,8 +103,6 @@ public:
             return std::get<std::string>(args.at(0));
         if (selector.name == "scale:by:")
             return std::get<double>(args.at(0)) * std::get<double>(args.at(1));
-        if (selector.name == "negate:")
-            return !std::get<bool>(args.at(0));
         if (selector.name == "unnamed:with:")
             return std::get<double>(args.at(0)) + std::get<double>(args.at(1));
         if (selector.name == "bundlePath") {
