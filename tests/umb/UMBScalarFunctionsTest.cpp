@@ -47,10 +47,15 @@ umb::UMBMillerCylindrical miller(const std::vector<double>& a)
 platform::Color colour(const std::vector<double>& a)
 {
     using C = platform::Color;
-    const C made[]
-        = {C::deviceRGB(a[1], a[2], a[3], a[4]), C::calibratedRGB(a[1], a[2], a[3], a[4]),
-            C::deviceGray(a[1], a[2]), C::calibratedGray(a[1], a[2])};
-    return made[std::min(int(a[0]), 3)];
+    switch (int(a[0])) {
+    case 0:
+        return C::deviceRGB(a[1], a[2], a[3], a[4]);
+    case 1:
+        return C::calibratedRGB(a[1], a[2], a[3], a[4]);
+    case 2:
+        return C::deviceGray(a[1], a[2]);
+    }
+    return C::calibratedGray(a[1], a[2]); // grey rows hold two values only
 }
 
 umb::UMBDate atJD(double jd)
