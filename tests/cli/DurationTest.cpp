@@ -1,6 +1,8 @@
 #include "cli/Duration.h"
 #include "cli/Command.h"
 
+#include "support/UmbFixtures.h"
+
 #include <gtest/gtest.h>
 
 using cli::instantCount;
@@ -10,51 +12,17 @@ namespace {
 constexpr int64_t kMinute = 60000, kHour = 60 * kMinute, kDay = 24 * kHour;
 }
 
-TEST(DurationTest, ReadsEachFormToMilliseconds)
+TEST(DurationTest, ReadsEachFixedLengthAndRefusesTheRestSayingWhy)
 {
-    struct {
-        const char* text;
-        int64_t millis;
-    } cases[] = {
-        {"30s", 30000},
-        {"10m", 10 * kMinute},
-        {"1h", kHour},
-        {"1d", kDay},
-        {"90m", 90 * kMinute}, // a count beyond the next unit is kept whole
-        {"PT10M", 10 * kMinute},
-        {"P1D", kDay},
-        {"P2W", 14 * kDay},
-        {"PT1H30M", 90 * kMinute},
-        {"P1DT12H", 36 * kHour},
-        {"PT0.5S", 500},
-        {"PT1,25S", 1250},
-    };
-    for (auto c : cases) {
+    for (const auto& row : testing_support::dataTable("durations.tsv")) {
         std::string why;
-        std::optional<int64_t> millis = parseDuration(c.text, &why);
-        ASSERT_TRUE(millis) << c.text << ": " << why;
-        EXPECT_EQ(*millis, c.millis) << c.text;
-    }
-}
-
-TEST(DurationTest, RefusesWhatIsNotOneFixedLength)
-{
-    struct {
-        const char* text;
-        const char* why; // a part of the reason given
-    } cases[] = {
-        {"", "empty"}, {"10", "unit"}, {"10x", "unit"}, {"10 m", "unit"}, {"1.5h", "unit"},
-        {"-1h", "number"}, {"h", "number"}, {"P", "at least one"}, {"P1DT", "follow T"},
-        {"P1M", "months"}, {"P1Y", "years"}, {"PT1D", "time unit"}, {"P1H", "date unit"},
-        {"PT1M1H", "largest first"}, {"PT1H1H", "largest first"}, {"P1W1D", "weeks"},
-        {"PT0.5M", "fraction"}, {"P36526D", "100 years"}, {"36526d", "100 years"},
-        {"99999999999999999999s", "number"},
-        {"pt10m", "number"}, // ISO 8601's designators are capitals
-    };
-    for (auto c : cases) {
-        std::string why;
-        EXPECT_FALSE(parseDuration(c.text, &why)) << c.text;
-        EXPECT_NE(why.find(c.why), std::string::npos) << c.text << ": " << why;
+        const std::optional<int64_t> millis = parseDuration(row.at(0), &why);
+        if (row.at(1) == "refused") {
+            EXPECT_FALSE(millis) << row[0];
+            EXPECT_NE(why.find(row.at(2)), std::string::npos) << row[0] << ": " << why;
+        } else {
+            EXPECT_EQ(millis, std::stoll(row[1])) << row[0] << ": " << why;
+        }
     }
 }
 
