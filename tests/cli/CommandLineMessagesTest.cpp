@@ -3,6 +3,9 @@
 // errors nor its help pages show the option library's own wording.
 #include "cli/RunGloam.h"
 
+#include "support/UmbFixtures.h"
+
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <regex>
 
@@ -26,45 +29,20 @@ void expectNoLibraryWording(const std::string& text, const std::string& what)
 
 TEST(CommandLineMessagesTest, EachMistakeNamesTheRemedy)
 {
-    struct {
-        std::vector<std::string> arguments;
-        std::vector<std::string> says; // every one of these, on standard error
-    } cases[] = {
-        {{"rendr", "-o", "x.png"},
-            {"gloam: unknown command 'rendr'; did you mean 'render'?", "gloam --help"}},
-        {{}, {"no command given", "coord, date, moon, render", "gloam --help"}},
-        {{"--vresion"}, {"unknown option --vresion; did you mean --version?"}},
-        {{"frobnicate"}, {"unknown command 'frobnicate'; the commands are animate, coord, date,"}},
-        {{"render", "--tim", "now"},
-            {"gloam render: unknown option --tim; did you mean --time?", "'gloam render --help'"}},
-        {{"sun", "--obsrever", "1,2"}, {"unknown option --obsrever; did you mean --observer?"}},
-        {{"render", "--proj", "miller"}, {"unknown option --proj; did you mean --projection?"}},
-        {{"render", "-O", "x.png"}, {"unknown option -O; did you mean -o?"}},
-        // Nothing near it: no guess, still the help to read.
-        {{"date", "--zzzzzz"}, {"unknown option --zzzzzz\n", "'gloam date --help'"}},
-        {{"sun", "time", "now"}, {"unexpected argument 'time'; did you mean --time?"}},
-        {{"sun", "--json", "--", "x"}, {"unexpected argument 'x'"}},
-        {{"sun", "--time"}, {"gloam sun: --time needs a value: the instant, ISO 8601"}},
-        {{"render", "--time", "--grid", "30,30"}, {"--time needs a value"}},
-        {{"render", "--time", "--jsno"}, {"--time needs a value"}},
-        {{"render", "-o"}, {"-o needs a value: the picture file to write"}},
-        {{"coord", "--ra", "1", "--ra", "2"}, {"--ra is given twice; give it once"}},
-        {{"sun", "--json=maybe"}, {"--json takes no value"}},
-        {{"serve", "--port", "99999"},
-            {"--port: 99999 is out of range; a port lies from 0 to 65535"}},
-        {{"serve", "--port", "x"}, {"--port: 'x' is not a whole number"}},
-    };
-    for (const auto& c : cases) {
+    for (const auto& row : testing_support::dataTable("command-line-mistakes.tsv")) {
+        const auto arrow = std::find(row.begin(), row.end(), "=>");
+        ASSERT_NE(arrow, row.end());
+        const std::vector<std::string> arguments(row.begin(), arrow);
         std::string what = "gloam";
-        for (const auto& argument : c.arguments)
+        for (const auto& argument : arguments)
             what += " " + argument;
-        const testing_cli::Outcome outcome = runGloam(c.arguments);
+        const testing_cli::Outcome outcome = runGloam(arguments);
         EXPECT_EQ(outcome.status, 2) << what;
         EXPECT_EQ(outcome.out, "") << what;
-        for (const std::string& phrase : c.says)
-            EXPECT_NE(outcome.err.find(phrase), std::string::npos)
+        for (auto phrase = arrow + 1; phrase != row.end(); ++phrase)
+            EXPECT_NE(outcome.err.find(*phrase), std::string::npos)
                 << what << " says:\n"
-                << outcome.err << "not: " << phrase;
+                << outcome.err << "not: " << *phrase;
         expectNoLibraryWording(outcome.err, what);
     }
     // Help asked for beside a mistake is still help (a negative value after
