@@ -1,6 +1,7 @@
 #include "host/StaticFiles.h"
 
 #include "support/HostFixture.h"
+#include "support/UmbFixtures.h"
 
 #include <gtest/gtest.h>
 
@@ -21,42 +22,8 @@ TEST(StaticFilesTest, ServesOnlyRegularFilesInsideTheFolder)
         widget / "BridgeProbe.widgetplugin/Contents/Resources/private.txt", widget / "private.txt");
     host::StaticFiles files(widget.string(), {scratch.bundle().string()});
 
-    struct Case {
-        const char* path;
-        int status;
-    };
-    const Case cases[] = {
-        {"/probe.html", 200},
-        {"/Images/current.png", 200},
-        {"/a%20b.txt", 200},
-        {"/alias.html", 200}, // a link that stays inside
-        {"/Images", 404}, // no listings
-        {"/", 404},
-        {"//probe.html", 404},
-        {"/missing.html", 404},
-        {"/.hidden", 404},
-        {"/leak.txt", 404}, // a link that leaves the folder
-        {"/up/outside.txt", 404},
-        {"/private.txt", 404}, // a link into the plug-in bundle
-        {"/BridgeProbe.widgetplugin/Contents/Info.plist", 404},
-        {"/BridgeProbe.widgetplugin/Contents/Resources/private.txt", 404},
-        {"/BridgeProbe.widgetplugin/Contents/Linux/BridgeProbe.so", 404},
-        {"/../outside.txt", 400},
-        {"/Images/../probe.html", 400},
-        {"/./probe.html", 400},
-        {"/%2e%2e/outside.txt", 400},
-        {"/%2E%2E/outside.txt", 400},
-        {"/.%2e/outside.txt", 400},
-        {"/Images%2f..%2fprobe.html", 400},
-        {"/probe.html%00.png", 400},
-        {"/..%5coutside.txt", 400},
-        {"/Images\\current.png", 400},
-        {"/bad%zz", 400},
-        {"/bad%2", 400},
-        {"probe.html", 400},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(files.resolve(c.path).status, c.status) << c.path;
+    for (const auto& row : testing_support::dataTable("static-paths.tsv"))
+        EXPECT_EQ(files.resolve(row.at(0)).status, std::stoi(row.at(1))) << row[0];
     EXPECT_EQ(files.resolve(std::string_view("/probe.html\0.png", 16)).status, 400) << "raw NUL";
 
     auto answer = files.get("/a%20b.txt");
