@@ -109,6 +109,10 @@ TEST(PropertyListTest, OnlyASoundDictionaryIsRead)
         {"a count larger than the file",
             bp::file({bp::raw({0xDF, 0x13, 0x7F, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF})}),
             false},
+        {"a count written as an eight-byte integer",
+            bp::file({bp::raw({0xDF, 0x13, 0, 0, 0, 0, 0, 0, 0, 1, 1, 2}), bp::ascii("a"),
+                bp::ascii("b")}),
+            true},
         {"2^12 values unfolded", diamond(12), true},
         {"2^60 values unfolded", diamond(60), false},
         // Strings libplist's writer crashed on (a null pointer), writing

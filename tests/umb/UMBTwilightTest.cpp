@@ -4,6 +4,7 @@
 #include "support/UmbFixtures.h"
 #include "umb/UMBEquirectangular.h"
 #include "umb/UMBMillerCylindrical.h"
+#include "umb/UMBOrthographic.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -56,6 +57,16 @@ TEST(UMBTwilightTest, ThePlanesAreThePerPointFunctionAtEachPixelsCentre)
         ASSERT_EQ(0, std::memcmp(each.shadeRow(y), twilight.shadeRow(y), 360)) << y;
         ASSERT_EQ(0, std::memcmp(each.lightsRow(y), twilight.lightsRow(y), 360)) << y;
     }
+}
+
+TEST(UMBTwilightTest, AGlobesRowsAreEachTheirOwn)
+{
+    // The Sun behind the globe: every pixel of the disc is deep night.
+    const umb::UMBOrthographic globe {200, 200};
+    UMBTwilight twilight(UMBTerminatorStyle::Bands, {180, 0}, 191);
+    twilight.compute(globe, 200, 200);
+    for (int y : {20, 100, 180})
+        EXPECT_EQ(twilight.shadeRow(y)[100], 191) << y;
 }
 
 TEST(UMBTwilightTest, TheShadeIsNotBlurred)
