@@ -49,11 +49,13 @@ TEST(UMBMoonTest, DeltaTFollowsThePolynomialsOfEspenakAndMeeus)
 {
     // Each piece's constant term where it begins, observed Delta T where the
     // fit is to observations (58.3 s in 1992.0), and the extrapolation
-    // 62.92 + 0.32217 t + 0.005589 t^2 of 2005-2050 (73.9 s in 2024.0).
+    // 62.92 + 0.32217 t + 0.005589 t^2 of 2005-2050 (73.9 s in 2024.0), and
+    // the whole seconds their table gives inside the pieces before 1900.
     struct {
         double year, seconds, tolerance;
     } cases[] = {{1992.0, 58.3, 0.1}, {2000.0, 63.86, 1e-9}, {2024.0, 73.87, 0.01},
-        {1900.0, -2.79, 1e-9}, {1000.0, 1574.2, 1e-9}, {-1000.0, 25427.68, 0.01}};
+        {1900.0, -2.79, 1e-9}, {1000.0, 1574.2, 1e-9}, {-1000.0, 25427.68, 0.01},
+        {1650.0, 50, 0.5}, {1750.0, 13, 0.5}, {1850.0, 7, 0.5}};
     for (auto c : cases)
         EXPECT_NEAR(UMBMoon::deltaT(c.year), c.seconds, c.tolerance) << c.year;
 }
