@@ -360,9 +360,6 @@ struct Fitted {
     double moonDiameter = 0;
 };
 
-// The base map and the lights picture on the pixel grid of `renderer`, a
-// renderer of the map's size that nothing has moved yet: stretched and
-// centred on the map's centre, or resampled through the projection.
 // The picture in `path`, decoded on another thread; none if it is not one.
 std::shared_future<std::shared_ptr<const platform::Image>> decodedLater(std::string path)
 {
@@ -379,6 +376,9 @@ std::shared_future<std::shared_ptr<const platform::Image>> decodedLater(std::str
     }
 }
 
+// The base map and the lights picture on the pixel grid of `renderer`, a
+// renderer of the map's size that nothing has moved yet: stretched and
+// centred on the map's centre, or resampled through the projection.
 template<class Renderer>
 Fitted fit(Renderer& renderer, const Request& request, platform::Image base, const Lights& lights)
 {
