@@ -60,7 +60,7 @@ TEST_F(GloamPluginTest, ScriptSeesExactlyThreeMethodsAndNoField)
     }
     EXPECT_EQ(cls.selectors().size(), 8u);
     EXPECT_EQ(cls.keys(), (std::vector<std::string> {"appath", "alphalevel"}));
-    for (const std::string& key : {"appath", "alphalevel", "anything"})
+    for (const char* key : {"appath", "alphalevel", "anything"})
         EXPECT_TRUE(cls.isKeyExcludedFromWebScript(key)) << key;
 
     struct RecordingWindow : platform::WindowScriptObject {

@@ -42,7 +42,8 @@ protected:
                 uint8_t* p = base.pixelAt(x, y);
                 p[0] = uint8_t(x * 4), p[1] = uint8_t(y * 8), p[2] = uint8_t(100 + (x ^ y));
             }
-        platform::writeFileAtomically(dir / "base.png", platform::encodePng(base).value());
+        EXPECT_TRUE(
+            platform::writeFileAtomically(dir / "base.png", platform::encodePng(base).value()));
     }
 
     // The map options both commands are given: the test's base, the

@@ -76,8 +76,9 @@ void expectUsageError(
     auto outcome = runGloam(arguments);
     EXPECT_EQ(outcome.status, 2) << named << ": " << outcome.err.substr(0, 160);
     EXPECT_EQ(outcome.out, "") << named;
-    if (oneLine)
+    if (oneLine) {
         EXPECT_EQ(outcome.err.find('\n'), outcome.err.size() - 1) << named << ": " << outcome.err;
+    }
     EXPECT_NE(outcome.err.find(named), std::string::npos) << outcome.err.substr(0, 160);
 }
 

@@ -241,8 +241,9 @@ TEST_F(HostileClientTest, AHeadThatAsksTooMuchIsRefusedBeforeWhatFollowsIsTaken)
         Client client(port, false);
         ASSERT_TRUE(client.send(a.head)) << a.attack;
         pollfd polled {client.fd, POLLIN, 0};
-        if (a.status == 411)
+        if (a.status == 411) {
             ASSERT_EQ(::poll(&polled, 1, 2000), 1) << "no answer to the head alone";
+        }
         EXPECT_LT(client.flood(a.chunk, a.times), a.mostTaken) << a.attack;
         EXPECT_EQ(client.response().status, a.status) << a.attack;
         expectNothingLeftBehind(a.attack);
