@@ -1,7 +1,9 @@
 // Canvas: draws into an Image's RGBA bitmap through cairo, as the target of a
 // drawing session: created on the image, drawn on, and its pixels written back
 // into the image by end() or the destructor. The canvas borrows the image,
-// which must outlive it, and owns its cairo surface and context.
+// which must outlive it, and owns its cairo surface and context. cairo is
+// loaded by the first canvas made; without it a canvas draws nothing (the
+// reason is logged once).
 #pragma once
 
 #include <memory>

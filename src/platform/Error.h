@@ -24,6 +24,7 @@ public:
         TooLarge, // the input exceeds a limit set before reading or decoding it
         Corrupt, // the bytes are of the format but bad, truncated or unsupported
         OutOfMemory,
+        Unavailable, // a library the operation needs cannot be loaded
     };
 
     // `what` is the operation as a verb phrase ("read", "write", "decode");

@@ -1,28 +1,60 @@
 #include "platform/Text.h"
 
-#include <unicode/uchar.h>
-#include <unicode/utf8.h>
+#include <algorithm>
+#include <cstdint>
 
 namespace platform {
 
-bool isValidUtf8(std::string_view bytes)
+namespace {
+
+// The length of the well-formed UTF-8 sequence at the start of `bytes`, with
+// its character in `c`, or 0 when none starts there: Unicode's table of
+// well-formed byte sequences, which leaves out overlong forms, surrogates and
+// everything past U+10FFFF by the range of each lead byte's second byte.
+size_t sequenceAt(std::string_view bytes, char32_t& c)
 {
     const auto* s = reinterpret_cast<const uint8_t*>(bytes.data());
-    int32_t length = static_cast<int32_t>(bytes.size());
-    if (bytes.size() > static_cast<size_t>(INT32_MAX)) {
-        // ICU's macros count in 32 bits; check a larger text in pieces that
-        // end on character boundaries.
-        size_t cut = static_cast<size_t>(INT32_MAX) - 4;
-        while (cut > 0 && (s[cut] & 0xC0) == 0x80)
-            --cut;
-        return isValidUtf8(bytes.substr(0, cut)) && isValidUtf8(bytes.substr(cut));
+    const uint8_t lead = s[0];
+    if (lead < 0x80) {
+        c = lead;
+        return 1;
     }
-    int32_t i = 0;
-    while (i < length) {
-        UChar32 c;
-        U8_NEXT(s, i, length, c);
-        if (c < 0)
+    size_t length;
+    uint8_t low = 0x80, high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        low = lead == 0xE0 ? 0xA0 : 0x80;
+        high = lead == 0xED ? 0x9F : 0xBF;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        low = lead == 0xF0 ? 0x90 : 0x80;
+        high = lead == 0xF4 ? 0x8F : 0xBF;
+    } else {
+        return 0;
+    }
+    if (bytes.size() < length || s[1] < low || s[1] > high)
+        return 0;
+    c = lead & (0x7F >> length);
+    for (size_t i = 1; i < length; ++i) {
+        if ((s[i] & 0xC0) != 0x80)
+            return 0;
+        c = c << 6 | (s[i] & 0x3F);
+    }
+    return length;
+}
+
+} // namespace
+
+bool isValidUtf8(std::string_view bytes)
+{
+    char32_t c;
+    for (size_t i = 0; i < bytes.size();) {
+        const size_t length = sequenceAt(bytes.substr(i), c);
+        if (length == 0)
             return false;
+        i += length;
     }
     return true;
 }
@@ -31,33 +63,29 @@ bool isWhitespaceOrNewline(char32_t c)
 {
     if ((c >= 0x09 && c <= 0x0D) || c == 0x85)
         return true;
-    int8_t type = u_charType(static_cast<UChar32>(c));
-    return type == U_SPACE_SEPARATOR || type == U_LINE_SEPARATOR || type == U_PARAGRAPH_SEPARATOR;
+    // Unicode's space separators (Zs), then its line (Zl) and paragraph (Zp)
+    // separators; the set has not changed since Unicode 6.3.
+    return c == 0x20 || c == 0xA0 || c == 0x1680 || (c >= 0x2000 && c <= 0x200A) || c == 0x202F
+        || c == 0x205F || c == 0x3000 || c == 0x2028 || c == 0x2029;
 }
 
 std::string trimWhitespaceAndNewlines(std::string_view text)
 {
-    const auto* s = reinterpret_cast<const uint8_t*>(text.data());
-    int32_t length = static_cast<int32_t>(text.size());
-    int32_t start = 0;
-    while (start < length) {
-        int32_t next = start;
-        UChar32 c;
-        U8_NEXT(s, next, length, c);
-        if (c < 0 || !isWhitespaceOrNewline(static_cast<char32_t>(c)))
-            break;
-        start = next;
+    // One pass: the kept part runs from the first character that is not
+    // white space to the end of the last, an ill-formed byte counting as kept.
+    size_t start = text.size(), end = 0;
+    char32_t c;
+    for (size_t i = 0; i < text.size();) {
+        size_t length = sequenceAt(text.substr(i), c);
+        const bool kept = length == 0 || !isWhitespaceOrNewline(c);
+        length = std::max<size_t>(length, 1);
+        if (kept) {
+            start = std::min(start, i);
+            end = i + length;
+        }
+        i += length;
     }
-    int32_t end = length;
-    while (end > start) {
-        int32_t prev = end;
-        UChar32 c;
-        U8_PREV(s, start, prev, c);
-        if (c < 0 || !isWhitespaceOrNewline(static_cast<char32_t>(c)))
-            break;
-        end = prev;
-    }
-    return std::string(text.substr(static_cast<size_t>(start), static_cast<size_t>(end - start)));
+    return start < end ? std::string(text.substr(start, end - start)) : std::string();
 }
 
 int hexDigitValue(char c)

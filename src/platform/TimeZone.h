@@ -38,7 +38,6 @@ public:
     int32_t secondsFromGMT(Date instant) const;
 
     struct Rules;
-    const Rules& rules() const { return *rules_; }
 
 private:
     explicit TimeZone(std::shared_ptr<const Rules> rules)

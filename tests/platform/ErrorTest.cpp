@@ -6,6 +6,7 @@
 #include "platform/Files.h"
 #include "platform/Image.h"
 #include "platform/PropertyList.h"
+#include "platform/SharedLibrary.h"
 
 #include "support/TempDir.h"
 
@@ -38,6 +39,9 @@ TEST(ErrorTest, FailuresSayWhatFailedOnWhichFileAndWhy)
     auto pending = platform::AtomicFile::begin(dir / "gone/x");
     ASSERT_TRUE(pending);
     std::filesystem::remove_all(dir.path / "gone");
+    const auto libm = platform::SharedLibrary::open("libm.so.6");
+    ASSERT_TRUE(libm);
+    double (*missing)(double) = nullptr;
     struct {
         const char* name;
         Error error;
@@ -69,6 +73,12 @@ TEST(ErrorTest, FailuresSayWhatFailedOnWhichFileAndWhy)
             "cannot read " + dir / "array.plist" + ": its root is not a dictionary"},
         {"URL", errorOf(platform::localPathForURL("http://host/a")), Error::Code::Invalid,
             "cannot resolve http://host/a: not a file URL"},
+        {"library", errorOf(platform::SharedLibrary::open("libgloam-none.so.0")),
+            Error::Code::Unavailable,
+            "cannot load libgloam-none.so.0: libgloam-none.so.0: cannot open shared object file: "
+            "No such file or directory"},
+        {"function", errorOf(libm->bind(missing, "gloam_none")), Error::Code::Unavailable,
+            "cannot load libm.so.6: it has no function gloam_none (an older version?)"},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(c.error.message(), c.message) << c.name;

@@ -50,7 +50,7 @@ TEST(TimeZoneTest, SystemZoneFollowsTzAsItChanges)
         const char* tz;
         int32_t summerOffset;
     } cases[] = {{"America/New_York", -4 * 3600}, {":Europe/Paris", 2 * 3600},
-        {"EST5EDT", -4 * 3600}, {"UTC", 0}, {"Asia/Tokyo", 9 * 3600}};
+        {"EST5EDT", -4 * 3600}, {"UTC", 0}, {"Asia/Tokyo", 9 * 3600}, {"XST-3", 3 * 3600}};
     for (auto c : cases) {
         env.set("TZ", c.tz);
         EXPECT_EQ(TimeZone::system().secondsFromGMT(kSummer), c.summerOffset) << c.tz;
