@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/Canvas.h"
+#include "platform/PictureInRect.h"
 
 namespace umb {
 namespace {
@@ -356,35 +357,36 @@ void UMBCompositeBuilder::drawLayer(platform::Bitmap& out, const platform::Bitma
     }
 }
 
-void UMBCompositeBuilder::drawSun(
-    platform::Bitmap& out, const platform::Image& sun, platform::Point at, platform::Size size)
+void UMBCompositeBuilder::drawSun(platform::Bitmap& out, const platform::Image& sun,
+    platform::Point at, platform::Size size, const std::vector<double>& shifts)
 {
-    if (!(size.width > 0) || !(size.height > 0))
+    if (!(size.width > 0) || !(size.height > 0) || shifts.empty())
         return;
-    // The sun picture drawn, as its layer draws it, into a small transparent
-    // picture around its place instead of one of the map's size: shifted by
-    // whole pixels, every pixel samples the picture at the same positions.
-    // Two pixels of margin hold whatever the filter spreads past its edges.
+    // The sun picture and its copies drawn, as its layer draws them, into
+    // one transparent picture around them instead of one of the map's size,
+    // in the same order: shifted by whole pixels, every pixel samples the
+    // picture at the same positions and is blended in the same steps. Two
+    // pixels of margin hold whatever the filter spreads past its edges.
     const double left = at.x - size.width * 0.5, top = at.y - size.height * 0.5;
     if (!std::isfinite(left) || !std::isfinite(top))
         return;
-    const double x0 = std::floor(left) - 2, y0 = std::floor(top) - 2;
-    const double x1 = std::ceil(left + size.width) + 2, y1 = std::ceil(top + size.height) + 2;
-    if (x1 <= 0 || y1 <= 0 || x0 >= out.width() || y0 >= out.height())
+    const auto [fewest, most] = std::minmax_element(shifts.begin(), shifts.end());
+    const double x0 = std::max(std::floor(left + *fewest) - 2, 0.0);
+    const double x1 = std::min(std::ceil(left + *most + size.width) + 2, double(out.width()));
+    const double y0 = std::max(std::floor(top) - 2, 0.0);
+    const double y1 = std::min(std::ceil(top + size.height) + 2, double(out.height()));
+    if (x1 <= x0 || y1 <= y0)
         return;
     platform::Image patch(platform::Size {x1 - x0, y1 - y0});
     if (!patch.bitmap())
         return;
-    {
-        platform::Canvas canvas(patch, true);
-        canvas.setInterpolation(platform::Interpolation::High);
-        canvas.drawImage(sun, platform::Rect {{left - x0, top - y0}, size}, {},
-            platform::CompositeOp::SourceOver, 1.0);
-    }
+    for (double shift : shifts)
+        platform::drawPictureInRect(
+            patch, true, sun, platform::Rect {{left + shift - x0, top - y0}, size});
     const platform::Bitmap& drawn = *patch.bitmap();
     const int ox = int(x0), oy = int(y0);
-    for (int j = std::max(0, -oy); j < drawn.height() && oy + j < out.height(); ++j) {
-        for (int i = std::max(0, -ox); i < drawn.width() && ox + i < out.width(); ++i) {
+    for (int j = 0; j < drawn.height(); ++j) {
+        for (int i = 0; i < drawn.width(); ++i) {
             const uint8_t* s = drawn.pixelAt(i, j);
             if (s[3] == 0 && (s[0] | s[1] | s[2]) == 0)
                 continue;
@@ -441,13 +443,12 @@ std::optional<platform::Bitmap> UMBCompositeBuilder::compose(const platform::Ima
                     size.height * *settings.markerSize / longer};
             // On a cylindrical map a sun across a side edge shows at both.
             const double left = settings.sunAt.x - size.width * 0.5;
-            drawSun(*out, *sun, settings.sunAt, size);
+            std::vector<double> shifts {0.0};
             if (settings.wrapWidth > 0 && left < 0)
-                drawSun(
-                    *out, *sun, {settings.sunAt.x + settings.wrapWidth, settings.sunAt.y}, size);
+                shifts.push_back(settings.wrapWidth);
             if (settings.wrapWidth > 0 && left + size.width > settings.wrapWidth)
-                drawSun(
-                    *out, *sun, {settings.sunAt.x - settings.wrapWidth, settings.sunAt.y}, size);
+                shifts.push_back(-settings.wrapWidth);
+            drawSun(*out, *sun, settings.sunAt, size, shifts);
         }
     }
     return out;

@@ -148,8 +148,10 @@ private:
     void drawNight(platform::Bitmap& out, const platform::Bitmap& night);
     // A whole layer of the map's size over the composite.
     static void drawLayer(platform::Bitmap& out, const platform::Bitmap& layer);
-    void drawSun(
-        platform::Bitmap& out, const platform::Image& sun, platform::Point at, platform::Size size);
+    // The sun picture centred on `at`, and again `shifts` to the side (the
+    // first shift is 0).
+    void drawSun(platform::Bitmap& out, const platform::Image& sun, platform::Point at,
+        platform::Size size, const std::vector<double>& shifts);
 
     UMBNightMask mask_;
     std::optional<UMBTwilight> twilight_; // in place of the mask for Bands and Smooth

@@ -9,6 +9,7 @@
 
 #include "platform/Canvas.h"
 #include "platform/Path.h"
+#include "platform/PictureInRect.h"
 #include "umb/UMBCompositeBuilder.h"
 #include "umb/UMBDataBuffer.h"
 #include "umb/UMBDefines.h"
@@ -262,16 +263,13 @@ platform::Image UMBMapRenderer<Projection>::drawSunLayer(platform::Point subsola
             sun = std::move(*read);
     if (!sun || !layer.bitmap())
         return layer;
-    platform::Canvas canvas(layer, flipped_);
-    canvas.setInterpolation(platform::Interpolation::High);
     const platform::Size s = markerExtent(sun->size());
     const platform::Point p
         = projection().geographicToPhysical(float(subsolar.x), float(subsolar.y));
     const double left = p.x - s.width * 0.5;
     for (double shift : markerCopies(left, s.width))
-        canvas.drawImage(*sun, platform::Rect {{left + shift, p.y - s.height * 0.5}, s},
-            platform::Rect {}, platform::CompositeOp::SourceOver, 1.0);
-    canvas.end();
+        platform::drawPictureInRect(
+            layer, flipped_, *sun, platform::Rect {{left + shift, p.y - s.height * 0.5}, s});
     clipToGlobe(layer);
     return layer;
 }

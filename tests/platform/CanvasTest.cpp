@@ -1,6 +1,8 @@
 // The canvas on cairo: which way up a picture lands, Porter-Duff compositing
-// on 8-bit premultiplied pixels, whole-pixel lines, the transform's stack.
+// on 8-bit premultiplied pixels, whole-pixel lines, the transform's stack;
+// and pictures drawn without it landing where and as it draws them.
 #include "platform/Canvas.h"
+#include "platform/PictureInRect.h"
 
 #include "support/HostileBytes.h"
 
@@ -38,6 +40,35 @@ TEST(CanvasTest, PictureIsUprightWhenFlippedAlikeAndReversedOtherwise)
                               s.pixelAt(0, canvasFlipped == imageFlipped ? y : 5 - y), 32),
                     0)
                     << "row " << y << ", flipped " << canvasFlipped << imageFlipped;
+        }
+    }
+}
+
+TEST(CanvasTest, PicturesDrawnWithoutTheCanvasLandAsTheCanvasDrawsThem)
+{
+    // One to one, shifted by fractions, enlarged, shrunk, and partly off the
+    // target, with either orientation of each.
+    const Rect rects[] = {{{0, 0}, {8, 6}}, {{1.5, 0.25}, {8, 6}}, {{0.5, 0.5}, {16, 12}},
+        {{1, 1}, {4, 3}}, {{-2.5, 9.75}, {8, 6}}};
+    for (bool canvasFlipped : {false, true}) {
+        for (bool imageFlipped : {false, true}) {
+            Image source(testing_support::gradient(8, 6, PixelFormat::RGBA, 0.6, 40));
+            source.setFlipped(imageFlipped);
+            for (const Rect& into : rects) {
+                Image byCanvas(Size {20, 14}), byHand(Size {20, 14});
+                Canvas canvas(byCanvas, canvasFlipped);
+                canvas.setInterpolation(Interpolation::High);
+                canvas.drawImage(source, into, Rect {}, CompositeOp::SourceOver, 1.0);
+                canvas.end();
+                drawPictureInRect(byHand, canvasFlipped, source, into);
+                const Bitmap &a = *byCanvas.bitmap(), &b = *byHand.bitmap();
+                int worst = 0;
+                for (size_t i = 0; i < a.byteCount(); ++i)
+                    worst = std::max(worst, std::abs(a.data()[i] - b.data()[i]));
+                EXPECT_LE(worst, 1)
+                    << into.origin.x << "," << into.origin.y << " " << into.size.width << "x"
+                    << into.size.height << ", flipped " << canvasFlipped << imageFlipped;
+            }
         }
     }
 }
