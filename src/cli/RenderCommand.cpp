@@ -16,6 +16,7 @@
 #include "platform/Canvas.h"
 #include "platform/Files.h"
 #include "platform/PropertyList.h"
+#include "platform/SideThread.h"
 #include "umb/UMBAzimuthalEquidistant.h"
 #include "umb/UMBEquirectangular.h"
 #include "umb/UMBImageOps.h"
@@ -268,6 +269,7 @@ struct Lights {
     // The bundled picture, decoded on the second core while the first reads
     // the base map: together the two are most of a small map's work.
     std::shared_future<std::shared_ptr<const platform::Image>> decoding;
+    std::unique_ptr<platform::SideThread> decoder;
     bool nightMap = false; // the picture is opaque
     std::optional<std::string> points;
 };
@@ -360,19 +362,25 @@ struct Fitted {
     double moonDiameter = 0;
 };
 
-// The picture in `path`, decoded on another thread; none if it is not one.
-std::shared_future<std::shared_ptr<const platform::Image>> decodedLater(std::string path)
+// The picture in `path`, decoded on another core into `picture`; none if it
+// is not one. The thread is `decoder`'s to keep until the picture is taken.
+void decodeBeside(std::string path,
+    std::shared_future<std::shared_ptr<const platform::Image>>& picture,
+    std::unique_ptr<platform::SideThread>& decoder)
 {
-    auto decode = [path = std::move(path)]() -> std::shared_ptr<const platform::Image> {
-        platform::ErrorOr<platform::Image> picture = platform::Image::fromFile(path);
-        if (!picture || !picture->bitmap())
-            return nullptr;
-        return std::make_shared<const platform::Image>(std::move(*picture));
-    };
+    std::packaged_task<std::shared_ptr<const platform::Image>()> decode(
+        [path = std::move(path)]() -> std::shared_ptr<const platform::Image> {
+            platform::ErrorOr<platform::Image> read = platform::Image::fromFile(path);
+            if (!read || !read->bitmap())
+                return nullptr;
+            return std::make_shared<const platform::Image>(std::move(*read));
+        });
+    picture = decode.get_future().share();
+    auto task = std::make_shared<decltype(decode)>(std::move(decode));
     try {
-        return std::async(std::launch::async, decode).share();
+        decoder = std::make_unique<platform::SideThread>([task] { (*task)(); });
     } catch (const std::system_error&) {
-        return std::async(std::launch::deferred, decode).share(); // no thread to be had
+        (*task)(); // no thread to be had: decoded here and now
     }
 }
 
@@ -576,7 +584,8 @@ struct RenderJob::State {
             lights.nightMap = opaque(*picture);
             lights.given = std::make_shared<const platform::Image>(std::move(*picture));
         } else if (!options.lights) {
-            lights.decoding = decodedLater(widget.worldImage(GloamPlugin::kLightsImage));
+            decodeBeside(
+                widget.worldImage(GloamPlugin::kLightsImage), lights.decoding, lights.decoder);
         }
         if (options.base)
             base = pictureOrThrow("--base", *options.base);

@@ -27,6 +27,7 @@
 #include "platform/ImageCodec.h"
 #include "platform/PixelConvert.h"
 #include "platform/PngFilter.h"
+#include "platform/SideThread.h"
 
 namespace platform {
 namespace detail {
@@ -711,7 +712,7 @@ std::optional<std::vector<uint8_t>> encodePngWithHuffman(const Bitmap& bitmap)
                 std::vector<uint8_t> bottom;
                 uint32_t bottomAdler = 1;
                 bool bottomCoded = false;
-                std::thread second([&] {
+                SideThread second([&] {
                     try {
                         bottomAdler = codeRows(bitmap, code, split, height, true, bottom);
                         bottomCoded = true;
