@@ -78,8 +78,8 @@ ErrorOr<void> AtomicFile::commit(Durability durability)
     if (::close(fd_) != 0 && !failure)
         failure = errno;
     fd_ = -1;
-    if (!failure && ::rename(temporary_.c_str(), target_.c_str()) != 0)
-        failure = errno;
+    if (!failure)
+        failure = replaceName(temporary_, target_, durability);
     if (failure) {
         ::unlink(temporary_.c_str());
         return Error::fromErrno("write", target_, failure);

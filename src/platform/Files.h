@@ -28,7 +28,7 @@ enum class Durability {
     // The file and then its folder are synced to the disk: for what a crash
     // must not take, such as settings.
     Synced,
-    // Renamed into place unsynced: for a picture that is drawn again on the
+    // Put in place unsynced: for a picture that is drawn again on the
     // next request or command. Readers still see the old file or the new
     // one, never part of one; a crash soon after may leave the old picture
     // under the name (or, on a file system that does not order data before
@@ -48,6 +48,10 @@ enum class Durability {
 // own, so every write first removes those of writers that are gone.
 ErrorOr<void> writeFileAtomically(const std::string& path, std::span<const uint8_t> bytes,
     Durability durability = Durability::Synced);
+
+// Puts the finished temporary file `from` under the name `to`, as the last
+// step of an atomic write: 0, or the errno of the rename that failed.
+int replaceName(const std::string& from, const std::string& to, Durability durability);
 
 // Appends `bytes` to the end of an existing file. A file that does not exist
 // or cannot be opened for writing is not created; the result is then the

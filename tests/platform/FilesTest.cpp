@@ -138,6 +138,7 @@ TEST(FilesTest, AFailureAtEveryStepOfAWriteLeavesTheOldFileOrTheNewOneWhole)
         ASSERT_TRUE(writeFileAtomically(dir / "t", oldText, platform::Durability::Replaced));
         EXPECT_EQ(Injector::fsyncs, 0) << "a replaced file was synced";
         EXPECT_EQ(readFile(dir / "t"), oldText);
+        EXPECT_EQ(namesIn(dir.path), Names {"t"}) << "the replaced file stayed";
     }
     for (int err : {ENOSPC, EIO}) {
         for (int at = 1; at <= steps; ++at) {
