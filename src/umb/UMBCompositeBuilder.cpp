@@ -7,6 +7,7 @@
 
 #include "platform/Canvas.h"
 #include "platform/PictureInRect.h"
+#include "platform/SideThread.h"
 
 namespace umb {
 namespace {
@@ -61,7 +62,7 @@ void shadeOpaqueRow(uint8_t* pixels, const uint8_t* shade, size_t width)
 
 // The black shade at opacity k over one pixel: black adds nothing, so the
 // colour only keeps 255 - k of itself.
-template<int Samples> void shadeRows(uint8_t* pixels, const uint8_t* shade, size_t count)
+template<int Samples> void shadePixels(uint8_t* pixels, const uint8_t* shade, size_t count)
 {
     for (size_t i = 0; i < count; ++i, pixels += Samples) {
         const unsigned k = shade[i];
@@ -114,6 +115,23 @@ void fadedLightsRow(uint8_t* out, const uint8_t* lights, const uint8_t* show, in
             continue;
         over<Samples>(out + size_t(x) * Samples, s);
     }
+}
+
+// rows(from, to) over the rows of a map: in two halves at once, the bottom
+// one on another core, for a map of a quarter megapixel or more (where a
+// thread costs far less than half the work); otherwise all here.
+template<class Rows> void inTwoHalves(int width, int height, Rows&& rows)
+{
+    std::optional<platform::SideThread> bottom;
+    const int half = height / 2;
+    if (height >= 2 && size_t(width) * size_t(height) >= (size_t(1) << 18)) {
+        try {
+            bottom.emplace([&] { rows(half, height); });
+        } catch (const std::system_error&) {
+            // No thread to be had: all rows here.
+        }
+    }
+    rows(0, bottom ? half : height);
 }
 
 } // namespace
@@ -189,45 +207,52 @@ std::optional<platform::Bitmap> UMBCompositeBuilder::baseOf(
     return opaque;
 }
 
-void UMBCompositeBuilder::drawShade(platform::Bitmap& out, const Settings& settings)
+bool UMBCompositeBuilder::makeShade(const Settings& settings)
 {
     const size_t w = size_t(settings.width), h = size_t(settings.height);
     const uint8_t a = settings.shade;
     if (a == 0)
-        return; // a transparent shade blurs to transparent
+        return false; // a transparent shade blurs to transparent
     shade_.resize(w * h);
     if (twilight_) {
         // The twilight's own levels, sharp: no blur.
         for (size_t y = 0; y < h; ++y)
             std::memcpy(shade_.data() + y * w, twilight_->shadeRow(int(y)), w);
-    } else {
-        for (size_t y = 0; y < h; ++y) {
-            const uint8_t* night = mask_.row(int(y));
-            uint8_t* row = shade_.data() + y * w;
-            for (size_t x = 0; x < w; ++x)
-                row[x] = night[x] & a;
-        }
-        blur_.boxBlurPlane(shade_, settings.width, settings.height, settings.blurdepth);
+        return true;
     }
+    for (size_t y = 0; y < h; ++y) {
+        const uint8_t* night = mask_.row(int(y));
+        uint8_t* row = shade_.data() + y * w;
+        for (size_t x = 0; x < w; ++x)
+            row[x] = night[x] & a;
+    }
+    blur_.boxBlurPlane(shade_, settings.width, settings.height, settings.blurdepth);
+    return true;
+}
+
+void UMBCompositeBuilder::shadeRows(
+    platform::Bitmap& out, const Settings& settings, int from, int to)
+{
+    const size_t w = size_t(settings.width);
     if (settings.night && settings.night->bitmap()) {
-        drawNight(out, *settings.night->bitmap());
-        return;
-    }
-    if (out.hasAlpha()) {
-        shadeRows<4>(out.data(), shade_.data(), w * h);
+        drawNight(out, *settings.night->bitmap(), from, to);
+    } else if (out.hasAlpha()) {
+        shadePixels<4>(
+            out.pixelAt(0, from), shade_.data() + size_t(from) * w, w * size_t(to - from));
     } else {
-        for (size_t y = 0; y < h; ++y)
-            shadeOpaqueRow(out.data() + y * w * 3, shade_.data() + y * w, w);
+        for (int y = from; y < to; ++y)
+            shadeOpaqueRow(out.pixelAt(0, y), shade_.data() + size_t(y) * w, w);
     }
 }
 
-void UMBCompositeBuilder::drawNight(platform::Bitmap& out, const platform::Bitmap& night)
+void UMBCompositeBuilder::drawNight(
+    platform::Bitmap& out, const platform::Bitmap& night, int from, int to)
 {
     // The night map's pixels, premultiplied by the shade, over the map: what
     // the shade layer in the night map's colours leaves. Where the night map
     // has no pixel the shade stays black.
     const int w = out.width(), nw = std::min(w, night.width()), nh = night.height();
-    for (int y = 0; y < out.height(); ++y) {
+    for (int y = from; y < to; ++y) {
         const uint8_t* k = shade_.data() + size_t(y) * size_t(w);
         for (int x = 0; x < w; ++x) {
             if (k[x] == 0)
@@ -287,18 +312,20 @@ void UMBCompositeBuilder::drawStretchedLights(platform::Bitmap& out, const platf
             continue;
         const platform::Image drawn = stretchedRows(lights, w, h, top, rows);
         if (drawn.bitmap())
-            drawLights(out, *drawn.bitmap(), top);
+            drawLights(out, *drawn.bitmap(), top, top, top + rows);
     }
 }
 
-void UMBCompositeBuilder::drawLights(platform::Bitmap& out, const platform::Bitmap& lights, int top)
+void UMBCompositeBuilder::drawLights(
+    platform::Bitmap& out, const platform::Bitmap& lights, int top, int from, int to)
 {
     // The lights picture is read at the map's own pixel coordinates; where it
     // has no pixel the layer stays transparent.
     const int w = std::min(out.width(), lights.width());
-    const int h = std::min(out.height() - top, lights.height());
+    const int first = std::max(from - top, 0);
+    const int h = std::min({out.height() - top, lights.height(), to - top});
     if (twilight_) {
-        for (int j = 0; j < h; ++j) {
+        for (int j = first; j < h; ++j) {
             const int y = top + j;
             if (!twilight_->rowHasLights(y))
                 continue;
@@ -319,7 +346,7 @@ void UMBCompositeBuilder::drawLights(platform::Bitmap& out, const platform::Bitm
         }
         return;
     }
-    for (int j = 0; j < h; ++j) {
+    for (int j = first; j < h; ++j) {
         const int y = top + j;
         if (mask_.nightCount(y) == 0)
             continue;
@@ -421,16 +448,27 @@ std::optional<platform::Bitmap> UMBCompositeBuilder::compose(const platform::Ima
     std::optional<platform::Bitmap> out = baseOf(base, takeable, settings.width, settings.height);
     if (!out)
         return std::nullopt;
-    drawShade(*out, settings);
+    const bool shaded = makeShade(settings);
+    std::optional<platform::Image> decoded;
     if (lightsPicture.valid()) {
         platform::ErrorOr<platform::Image> lights = lightsPicture.get();
         if (lights && lights->bitmap())
-            drawLights(*out, *lights->bitmap());
+            decoded = std::move(*lights);
     }
-    if (settings.lightsInMemory && settings.stretchLights)
+    const bool stretched = settings.lightsInMemory && settings.stretchLights;
+    const platform::Bitmap* inMemory
+        = settings.lightsInMemory && !stretched ? settings.lightsInMemory->bitmap() : nullptr;
+    // Each row's shade, then its lights; the rows are independent.
+    inTwoHalves(settings.width, settings.height, [&](int from, int to) {
+        if (shaded)
+            shadeRows(*out, settings, from, to);
+        if (decoded)
+            drawLights(*out, *decoded->bitmap(), 0, from, to);
+        if (inMemory)
+            drawLights(*out, *inMemory, 0, from, to);
+    });
+    if (stretched)
         drawStretchedLights(*out, *settings.lightsInMemory);
-    else if (settings.lightsInMemory && settings.lightsInMemory->bitmap())
-        drawLights(*out, *settings.lightsInMemory->bitmap());
     if (lightsLayer && lightsLayer->bitmap())
         drawLayer(*out, *lightsLayer->bitmap());
     if (settings.sunPicture) {

@@ -138,14 +138,20 @@ private:
     // itself, or null) may give up its bitmap for it.
     std::optional<platform::Bitmap> baseOf(
         const platform::Image& base, platform::Image* takeable, int width, int height);
-    void drawShade(platform::Bitmap& out, const Settings& settings);
-    // `lights` holds the map's rows from `top` on.
-    void drawLights(platform::Bitmap& out, const platform::Bitmap& lights, int top = 0);
+    // The shade's opacity at each pixel, from the mask or the twilight;
+    // false when the shade is transparent and there is nothing to draw.
+    bool makeShade(const Settings& settings);
+    // The shade over the rows [from, to) of the map.
+    void shadeRows(platform::Bitmap& out, const Settings& settings, int from, int to);
+    // The lights over the rows [from, to); `lights` holds the map's rows from
+    // `top` on.
+    void drawLights(
+        platform::Bitmap& out, const platform::Bitmap& lights, int top, int from, int to);
     // The lights picture stretched over the map, a band of rows at a time
     // where the bands come out as the whole would, skipping bands of day.
     void drawStretchedLights(platform::Bitmap& out, const platform::Image& lights);
     // The shade in the night map's colours instead of black.
-    void drawNight(platform::Bitmap& out, const platform::Bitmap& night);
+    void drawNight(platform::Bitmap& out, const platform::Bitmap& night, int from, int to);
     // A whole layer of the map's size over the composite.
     static void drawLayer(platform::Bitmap& out, const platform::Bitmap& layer);
     // The sun picture centred on `at`, and again `shifts` to the side (the
