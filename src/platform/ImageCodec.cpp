@@ -2,12 +2,12 @@
 // encoder on libspng. The fast PNG writer is in PngWriter.cpp.
 #include "platform/ImageCodec.h"
 
+#include "platform/PixelConvert.h"
+#include "platform/SpngLibrary.h"
+
 #include <cstring>
 #include <memory>
-#include <spng.h>
 #include <turbojpeg.h>
-
-#include "platform/PixelConvert.h"
 
 namespace platform {
 namespace detail {
@@ -35,8 +35,14 @@ struct TjBufferDeleter {
     void operator()(unsigned char* buffer) const { tjFree(buffer); }
 };
 
+// Called only once a context is made, and so with libspng loaded.
+const SpngLibrary& spng()
+{
+    return *spngLibrary();
+}
+
 struct SpngDeleter {
-    void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }
+    void operator()(spng_ctx* ctx) const { spng().spng_ctx_free(ctx); }
 };
 using SpngContext = std::unique_ptr<spng_ctx, SpngDeleter>;
 
@@ -75,7 +81,7 @@ std::string tjReason(void* tj)
 
 std::string spngReason(int rc)
 {
-    return std::string("PNG: ") + spng_strerror(rc);
+    return std::string("PNG: ") + spng().spng_strerror(rc);
 }
 
 bool withinLimits(uint64_t width, uint64_t height, const DecodeLimits& limits)
@@ -160,16 +166,18 @@ ErrorOr<Bitmap> decodePng(std::span<const uint8_t> bytes, const DecodeLimits& li
     // request, take the faster reader; it leaves all else to libspng.
     if (std::optional<Bitmap> plain = detail::decodePlainPng(bytes, limits))
         return std::move(*plain);
-    SpngContext ctx(spng_ctx_new(0));
+    if (!spngLibrary())
+        return decodeError(Error::Code::Unavailable, "PNG: libspng cannot be loaded");
+    SpngContext ctx(spng().spng_ctx_new(0));
     if (!ctx)
         return outOfMemory("decode");
     uint32_t side = limits.maxSide > 0x7FFFFFFFu ? 0x7FFFFFFFu : limits.maxSide;
-    spng_set_image_limits(ctx.get(), side, side);
-    spng_set_chunk_limits(ctx.get(), kChunkLimit, kChunkLimit);
-    spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size());
+    spng().spng_set_image_limits(ctx.get(), side, side);
+    spng().spng_set_chunk_limits(ctx.get(), kChunkLimit, kChunkLimit);
+    spng().spng_set_png_buffer(ctx.get(), bytes.data(), bytes.size());
 
     spng_ihdr ihdr {};
-    int rc = spng_get_ihdr(ctx.get(), &ihdr);
+    int rc = spng().spng_get_ihdr(ctx.get(), &ihdr);
     if (rc == SPNG_EUSER_WIDTH || rc == SPNG_EUSER_HEIGHT)
         return decodeError(Error::Code::TooLarge, spngReason(rc));
     if (rc != 0)
@@ -180,10 +188,10 @@ ErrorOr<Bitmap> decodePng(std::span<const uint8_t> bytes, const DecodeLimits& li
     spng_trns trns {};
     bool alpha = ihdr.color_type == SPNG_COLOR_TYPE_GRAYSCALE_ALPHA
         || ihdr.color_type == SPNG_COLOR_TYPE_TRUECOLOR_ALPHA
-        || spng_get_trns(ctx.get(), &trns) == 0;
+        || spng().spng_get_trns(ctx.get(), &trns) == 0;
     int fmt = alpha ? SPNG_FMT_RGBA8 : SPNG_FMT_RGB8;
     size_t length = 0;
-    if ((rc = spng_decoded_image_size(ctx.get(), fmt, &length)) != 0)
+    if ((rc = spng().spng_decoded_image_size(ctx.get(), fmt, &length)) != 0)
         return corrupt(spngReason(rc));
     auto bitmap = Bitmap::tryCreate(
         int(ihdr.width), int(ihdr.height), alpha ? PixelFormat::RGBA : PixelFormat::RGB);
@@ -191,11 +199,12 @@ ErrorOr<Bitmap> decodePng(std::span<const uint8_t> bytes, const DecodeLimits& li
         return outOfMemory("decode");
     if (length != bitmap->byteCount())
         return corrupt("PNG: the decoded size does not match the header");
-    if ((rc = spng_decode_image(ctx.get(), bitmap->data(), length, fmt, SPNG_DECODE_TRNS)) != 0)
+    if ((rc = spng().spng_decode_image(ctx.get(), bitmap->data(), length, fmt, SPNG_DECODE_TRNS))
+        != 0)
         return corrupt(spngReason(rc));
     // The chunks after the pixels up to IEND must be there and sound too: a
     // file cut short after its last IDAT is still a truncated file.
-    if ((rc = spng_decode_chunks(ctx.get())) != 0)
+    if ((rc = spng().spng_decode_chunks(ctx.get())) != 0)
         return corrupt(spngReason(rc));
     if (!endsWithIend(bytes))
         return corrupt("PNG: the file ends before its IEND chunk");
@@ -217,18 +226,20 @@ namespace detail {
 
 ErrorOr<std::vector<uint8_t>> encodePngWithSpng(const Bitmap& bitmap, int level)
 {
-    SpngContext ctx(spng_ctx_new(SPNG_CTX_ENCODER));
+    if (!spngLibrary())
+        return encodeError(Error::Code::Unavailable, "PNG: libspng cannot be loaded");
+    SpngContext ctx(spng().spng_ctx_new(SPNG_CTX_ENCODER));
     if (!ctx)
         return Error(Error::Code::OutOfMemory, "encode", {}, "not enough memory");
-    spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
-    spng_set_option(ctx.get(), SPNG_IMG_COMPRESSION_LEVEL, level);
+    spng().spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
+    spng().spng_set_option(ctx.get(), SPNG_IMG_COMPRESSION_LEVEL, level);
     spng_ihdr ihdr {};
     ihdr.width = uint32_t(bitmap.width());
     ihdr.height = uint32_t(bitmap.height());
     ihdr.bit_depth = 8;
     ihdr.color_type
         = bitmap.hasAlpha() ? SPNG_COLOR_TYPE_TRUECOLOR_ALPHA : SPNG_COLOR_TYPE_TRUECOLOR;
-    if (int rc = spng_set_ihdr(ctx.get(), &ihdr); rc != 0)
+    if (int rc = spng().spng_set_ihdr(ctx.get(), &ihdr); rc != 0)
         return encodeError(Error::Code::Invalid, spngReason(rc));
 
     const uint8_t* pixels = bitmap.data();
@@ -239,14 +250,14 @@ ErrorOr<std::vector<uint8_t>> encodePngWithSpng(const Bitmap& bitmap, int level)
             straight.data(), straight.data(), size_t(bitmap.width()) * size_t(bitmap.height()));
         pixels = straight.data();
     }
-    if (int rc = spng_encode_image(
+    if (int rc = spng().spng_encode_image(
             ctx.get(), pixels, bitmap.byteCount(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
         rc != 0)
         return encodeError(Error::Code::Invalid, spngReason(rc));
     size_t length = 0;
     int rc = 0;
     std::unique_ptr<uint8_t, FreeDeleter> png(
-        static_cast<uint8_t*>(spng_get_png_buffer(ctx.get(), &length, &rc)));
+        static_cast<uint8_t*>(spng().spng_get_png_buffer(ctx.get(), &length, &rc)));
     if (!png || rc != 0)
         return encodeError(Error::Code::Invalid, spngReason(rc));
     return std::vector<uint8_t>(png.get(), png.get() + length);

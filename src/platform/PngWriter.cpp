@@ -13,11 +13,11 @@
 #include <system_error>
 #include <thread>
 #include <vector>
-#include <zlib.h>
 
 #include "platform/ImageCodec.h"
 #include "platform/PixelConvert.h"
 #include "platform/PngFilter.h"
+#include "platform/ZlibLibrary.h"
 
 namespace platform {
 namespace detail {
@@ -228,13 +228,17 @@ void filterRows(const Bitmap& bitmap, size_t from, size_t to, uint8_t* out)
 // byte-aligned, not final), so that more blocks may follow them.
 std::optional<std::vector<uint8_t>> deflateFlushed(const uint8_t* in, size_t size, int level)
 {
+    const ZlibLibrary* zlib = zlibLibrary();
     z_stream z {};
-    if (deflateInit2(&z, std::min(level, 9), Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    if (!zlib
+        || zlib->deflateInit2_(&z, std::min(level, 9), Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY,
+               ZLIB_VERSION, int(sizeof(z_stream)))
+            != Z_OK)
         return std::nullopt;
-    std::unique_ptr<z_stream, decltype(&deflateEnd)> owner(&z, deflateEnd);
+    std::unique_ptr<z_stream, decltype(zlib->deflateEnd)> owner(&z, zlib->deflateEnd);
     // Room for everything at once (the bound, plus the flush's own bytes),
     // not zeroed; zlib counts in 32 bits, so the input goes in 1 GiB pieces.
-    const size_t room = deflateBound(&z, uLong(size)) + 64;
+    const size_t room = zlib->deflateBound(&z, uLong(size)) + 64;
     std::unique_ptr<uint8_t[]> out(new uint8_t[room]);
     z.next_out = out.get();
     constexpr size_t kPiece = size_t(1) << 30;
@@ -245,7 +249,7 @@ std::optional<std::vector<uint8_t>> deflateFlushed(const uint8_t* in, size_t siz
         at += piece;
         z.avail_out = uInt(std::min<size_t>(room - size_t(z.next_out - out.get()), UINT32_MAX));
         const int flush = at == size ? Z_SYNC_FLUSH : Z_NO_FLUSH;
-        if (deflate(&z, flush) != Z_OK || z.avail_in != 0 || z.avail_out == 0)
+        if (zlib->deflate(&z, flush) != Z_OK || z.avail_in != 0 || z.avail_out == 0)
             return std::nullopt;
         if (size == 0)
             break;

@@ -1,15 +1,17 @@
 #include "platform/WebpAnimation.h"
 
 #include "platform/PixelConvert.h"
-
-#include <webp/encode.h>
-#include <webp/mux.h>
+#include "platform/WebpLibrary.h"
 
 namespace platform {
 
 struct WebpAnimation::Encoder {
     WebPAnimEncoder* encoder = nullptr;
-    ~Encoder() { WebPAnimEncoderDelete(encoder); }
+    ~Encoder()
+    {
+        if (encoder)
+            webpLibrary()->WebPAnimEncoderDelete(encoder);
+    }
 };
 
 WebpAnimation::WebpAnimation(int width, int height, int frameMillis, std::optional<int> quality)
@@ -19,13 +21,15 @@ WebpAnimation::WebpAnimation(int width, int height, int frameMillis, std::option
     , frameMillis_(frameMillis)
     , quality_(quality)
 {
+    const WebpLibrary* webp = webpLibrary();
     WebPAnimEncoderOptions options;
-    if (!WebPAnimEncoderOptionsInit(&options))
+    if (!webp || !webp->WebPAnimEncoderOptionsInitInternal(&options, WEBP_MUX_ABI_VERSION))
         return;
     options.anim_params.loop_count = 0; // for ever
     // Lossless frames stay lossless: no lossy sub-frames mixed in.
     options.allow_mixed = 0;
-    encoder_->encoder = WebPAnimEncoderNew(width, height, &options);
+    encoder_->encoder
+        = webp->WebPAnimEncoderNewInternal(width, height, &options, WEBP_MUX_ABI_VERSION);
 }
 
 WebpAnimation::~WebpAnimation() = default;
@@ -34,8 +38,10 @@ bool WebpAnimation::addFrame(const Bitmap& frame)
 {
     if (!encoder_->encoder || frame.width() != width_ || frame.height() != height_)
         return false;
+    // With an encoder, the library is loaded.
+    const WebpLibrary& webp = *webpLibrary();
     WebPConfig config;
-    if (!WebPConfigInit(&config))
+    if (!webp.WebPConfigInitInternal(&config, WEBP_PRESET_DEFAULT, 75.f, WEBP_ENCODER_ABI_VERSION))
         return false;
     if (quality_) {
         config.lossless = 0;
@@ -50,7 +56,7 @@ bool WebpAnimation::addFrame(const Bitmap& frame)
         config.quality = 0;
     }
     WebPPicture picture;
-    if (!WebPPictureInit(&picture))
+    if (!webp.WebPPictureInitInternal(&picture, WEBP_ENCODER_ABI_VERSION))
         return false;
     picture.width = width_;
     picture.height = height_;
@@ -62,13 +68,13 @@ bool WebpAnimation::addFrame(const Bitmap& frame)
         for (int y = 0; y < height_; ++y)
             unpremultiplyRows(
                 straight.data() + size_t(y) * width_ * 4, frame.pixelAt(0, y), size_t(width_));
-        imported = WebPPictureImportRGBA(&picture, straight.data(), width_ * 4);
+        imported = webp.WebPPictureImportRGBA(&picture, straight.data(), width_ * 4);
     } else {
-        imported = WebPPictureImportRGB(&picture, frame.data(), int(frame.bytesPerRow()));
+        imported = webp.WebPPictureImportRGB(&picture, frame.data(), int(frame.bytesPerRow()));
     }
     const bool ok = imported
-        && WebPAnimEncoderAdd(encoder_->encoder, &picture, frames_ * frameMillis_, &config);
-    WebPPictureFree(&picture);
+        && webp.WebPAnimEncoderAdd(encoder_->encoder, &picture, frames_ * frameMillis_, &config);
+    webp.WebPPictureFree(&picture);
     if (ok)
         ++frames_;
     return ok;
@@ -76,15 +82,16 @@ bool WebpAnimation::addFrame(const Bitmap& frame)
 
 std::optional<std::vector<uint8_t>> WebpAnimation::finish()
 {
-    if (!encoder_->encoder
-        || !WebPAnimEncoderAdd(encoder_->encoder, nullptr, frames_ * frameMillis_, nullptr))
+    if (!encoder_->encoder)
         return std::nullopt;
-    WebPData data;
-    WebPDataInit(&data);
-    if (!WebPAnimEncoderAssemble(encoder_->encoder, &data))
+    const WebpLibrary& webp = *webpLibrary();
+    if (!webp.WebPAnimEncoderAdd(encoder_->encoder, nullptr, frames_ * frameMillis_, nullptr))
+        return std::nullopt;
+    WebPData data {};
+    if (!webp.WebPAnimEncoderAssemble(encoder_->encoder, &data))
         return std::nullopt;
     std::vector<uint8_t> bytes(data.bytes, data.bytes + data.size);
-    WebPDataClear(&data);
+    webp.WebPFree(const_cast<uint8_t*>(data.bytes));
     return bytes;
 }
 

@@ -1,19 +1,23 @@
 // WebP encoding (and decoding, to check it) on libwebp's simple API.
 #include "platform/ImageCodec.h"
 
+#include "platform/PixelConvert.h"
+#include "platform/WebpLibrary.h"
+
 #include <cstring>
 #include <memory>
-#include <webp/decode.h>
-#include <webp/encode.h>
-
-#include "platform/PixelConvert.h"
 
 namespace platform {
 
 namespace {
 struct WebpDeleter {
-    void operator()(uint8_t* p) const { WebPFree(p); }
+    void operator()(uint8_t* p) const { webpLibrary()->WebPFree(p); }
 };
+
+Error unavailable(const char* what)
+{
+    return Error(Error::Code::Unavailable, what, {}, "libwebp cannot be loaded");
+}
 } // namespace
 
 ErrorOr<std::vector<uint8_t>> encodeWebp(const Bitmap& bitmap, std::optional<int> quality)
@@ -29,15 +33,18 @@ ErrorOr<std::vector<uint8_t>> encodeWebp(const Bitmap& bitmap, std::optional<int
         unpremultiplyRows(straight.data(), pixels, size_t(w) * size_t(h));
         pixels = straight.data();
     }
+    const WebpLibrary* webp = webpLibrary();
+    if (!webp)
+        return unavailable("encode");
     uint8_t* out = nullptr;
     size_t size = 0;
     if (quality) {
         const float q = float(*quality < 1 ? 1 : *quality > 100 ? 100 : *quality);
-        size = bitmap.hasAlpha() ? WebPEncodeRGBA(pixels, w, h, stride, q, &out)
-                                 : WebPEncodeRGB(pixels, w, h, stride, q, &out);
+        size = bitmap.hasAlpha() ? webp->WebPEncodeRGBA(pixels, w, h, stride, q, &out)
+                                 : webp->WebPEncodeRGB(pixels, w, h, stride, q, &out);
     } else {
-        size = bitmap.hasAlpha() ? WebPEncodeLosslessRGBA(pixels, w, h, stride, &out)
-                                 : WebPEncodeLosslessRGB(pixels, w, h, stride, &out);
+        size = bitmap.hasAlpha() ? webp->WebPEncodeLosslessRGBA(pixels, w, h, stride, &out)
+                                 : webp->WebPEncodeLosslessRGB(pixels, w, h, stride, &out);
     }
     std::unique_ptr<uint8_t, WebpDeleter> owned(out);
     if (size == 0 || !out)
@@ -47,8 +54,12 @@ ErrorOr<std::vector<uint8_t>> encodeWebp(const Bitmap& bitmap, std::optional<int
 
 ErrorOr<Bitmap> decodeWebp(std::span<const uint8_t> bytes)
 {
+    const WebpLibrary* webp = webpLibrary();
+    if (!webp)
+        return unavailable("decode");
     int w = 0, h = 0;
-    std::unique_ptr<uint8_t, WebpDeleter> rgba(WebPDecodeRGBA(bytes.data(), bytes.size(), &w, &h));
+    std::unique_ptr<uint8_t, WebpDeleter> rgba(
+        webp->WebPDecodeRGBA(bytes.data(), bytes.size(), &w, &h));
     if (!rgba || w <= 0 || h <= 0)
         return Error(Error::Code::Corrupt, "decode", {}, "not a WebP picture libwebp can read");
     std::optional<Bitmap> bitmap = Bitmap::tryCreate(w, h, PixelFormat::RGBA);
