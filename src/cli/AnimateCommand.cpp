@@ -13,6 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/Files.h"
 #include "platform/ImageCodec.h"
+#include "platform/SideThread.h"
 #include "platform/StopSignals.h"
 #include "platform/WebpAnimation.h"
 
@@ -271,6 +272,8 @@ int animate(const AnimateOptions& o, const cli::RenderOptions& mapOptions)
     std::exception_ptr failure;
 
     auto work = [&] {
+        // As many of these as cores: a frame's own work is not split.
+        const platform::AllCoresBusy busy;
         for (;;) {
             int64_t index;
             {

@@ -705,7 +705,9 @@ std::optional<std::vector<uint8_t>> encodePngWithHuffman(const Bitmap& bitmap)
         // once (a thread costs far less than half of its coding), the bottom one
         // into a buffer of its own that is then appended.
         uint32_t adler = 0;
-        const size_t split = height >= 2 && width * height >= (size_t(1) << 18) ? height / 2 : 0;
+        const size_t split = height >= 2 && width * height >= (size_t(1) << 18) && sideThreadsHelp()
+            ? height / 2
+            : 0;
         bool done = false;
         if (split) {
             try {

@@ -28,6 +28,28 @@ SideThread::SideThread(std::function<void()> work)
     placed.set_value();
 }
 
+namespace {
+
+thread_local int tBusy = 0;
+
+} // namespace
+
+AllCoresBusy::AllCoresBusy()
+{
+    ++tBusy;
+}
+
+AllCoresBusy::~AllCoresBusy()
+{
+    --tBusy;
+}
+
+bool sideThreadsHelp()
+{
+    static const bool several = std::thread::hardware_concurrency() > 1;
+    return several && tBusy == 0;
+}
+
 SideThread::~SideThread()
 {
     join();

@@ -27,4 +27,20 @@ private:
     std::thread thread_;
 };
 
+// While one lives, the thread that made it is one of a set of threads that
+// keep every core busy already (a time-lapse's frame workers): work split off
+// it would only queue behind the others', so sideThreadsHelp() says no there.
+class AllCoresBusy {
+public:
+    AllCoresBusy();
+    ~AllCoresBusy();
+    AllCoresBusy(const AllCoresBusy&) = delete;
+    AllCoresBusy& operator=(const AllCoresBusy&) = delete;
+};
+
+// Whether work split off the calling thread onto a SideThread may finish
+// sooner: there is more than one core, and the thread is not one of those
+// keeping them all busy.
+bool sideThreadsHelp();
+
 } // namespace platform

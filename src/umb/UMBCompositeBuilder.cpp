@@ -124,7 +124,8 @@ template<class Rows> void inTwoHalves(int width, int height, Rows&& rows)
 {
     std::optional<platform::SideThread> bottom;
     const int half = height / 2;
-    if (height >= 2 && size_t(width) * size_t(height) >= (size_t(1) << 18)) {
+    if (height >= 2 && size_t(width) * size_t(height) >= (size_t(1) << 18)
+        && platform::sideThreadsHelp()) {
         try {
             bottom.emplace([&] { rows(half, height); });
         } catch (const std::system_error&) {

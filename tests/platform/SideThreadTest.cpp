@@ -1,5 +1,5 @@
 // Side threads start on another core than their creator's, then may run on
-// any.
+// any; they are not worth starting from a thread that keeps a core busy.
 #include "platform/SideThread.h"
 
 #include <gtest/gtest.h>
@@ -19,4 +19,19 @@ TEST(SideThreadTest, StartsOnAnotherCoreThenMayRunOnAny)
     }).join();
     EXPECT_EQ(started != creator, CPU_COUNT(&all) > 1);
     EXPECT_TRUE(CPU_EQUAL(&later, &all));
+}
+
+TEST(SideThreadTest, HelpOnlyWhereCoresAreSpare)
+{
+    const bool several = std::thread::hardware_concurrency() > 1;
+    EXPECT_EQ(platform::sideThreadsHelp(), several);
+    {
+        const platform::AllCoresBusy busy;
+        EXPECT_FALSE(platform::sideThreadsHelp());
+        // Other threads are not this one.
+        bool there = false;
+        std::thread([&] { there = platform::sideThreadsHelp(); }).join();
+        EXPECT_EQ(there, several);
+    }
+    EXPECT_EQ(platform::sideThreadsHelp(), several);
 }
