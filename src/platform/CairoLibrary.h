@@ -9,46 +9,45 @@
 namespace platform {
 
 #define GLOAM_CAIRO_FUNCTIONS(X)                                                                   \
-    X(clip)                                                                                        \
-    X(close_path)                                                                                  \
-    X(create)                                                                                      \
-    X(destroy)                                                                                     \
-    X(fill)                                                                                        \
-    X(image_surface_create)                                                                        \
-    X(image_surface_get_data)                                                                      \
-    X(image_surface_get_stride)                                                                    \
-    X(line_to)                                                                                     \
-    X(matrix_init)                                                                                 \
-    X(move_to)                                                                                     \
-    X(new_path)                                                                                    \
-    X(paint)                                                                                       \
-    X(paint_with_alpha)                                                                            \
-    X(pattern_create_for_surface)                                                                  \
-    X(pattern_destroy)                                                                             \
-    X(pattern_set_extend)                                                                          \
-    X(pattern_set_filter)                                                                          \
-    X(pattern_set_matrix)                                                                          \
-    X(rectangle)                                                                                   \
-    X(restore)                                                                                     \
-    X(save)                                                                                        \
-    X(scale)                                                                                       \
-    X(set_antialias)                                                                               \
-    X(set_line_width)                                                                              \
-    X(set_operator)                                                                                \
-    X(set_source)                                                                                  \
-    X(set_source_rgba)                                                                             \
-    X(stroke)                                                                                      \
-    X(surface_destroy)                                                                             \
-    X(surface_flush)                                                                               \
-    X(surface_mark_dirty)                                                                          \
-    X(surface_status)                                                                              \
-    X(transform)                                                                                   \
-    X(translate)
+    X(cairo_clip)                                                                                  \
+    X(cairo_close_path)                                                                            \
+    X(cairo_create)                                                                                \
+    X(cairo_destroy)                                                                               \
+    X(cairo_fill)                                                                                  \
+    X(cairo_image_surface_create)                                                                  \
+    X(cairo_image_surface_get_data)                                                                \
+    X(cairo_image_surface_get_stride)                                                              \
+    X(cairo_line_to)                                                                               \
+    X(cairo_matrix_init)                                                                           \
+    X(cairo_move_to)                                                                               \
+    X(cairo_new_path)                                                                              \
+    X(cairo_paint)                                                                                 \
+    X(cairo_paint_with_alpha)                                                                      \
+    X(cairo_pattern_create_for_surface)                                                            \
+    X(cairo_pattern_destroy)                                                                       \
+    X(cairo_pattern_set_extend)                                                                    \
+    X(cairo_pattern_set_filter)                                                                    \
+    X(cairo_pattern_set_matrix)                                                                    \
+    X(cairo_rectangle)                                                                             \
+    X(cairo_restore)                                                                               \
+    X(cairo_save)                                                                                  \
+    X(cairo_scale)                                                                                 \
+    X(cairo_set_antialias)                                                                         \
+    X(cairo_set_line_width)                                                                        \
+    X(cairo_set_operator)                                                                          \
+    X(cairo_set_source)                                                                            \
+    X(cairo_set_source_rgba)                                                                       \
+    X(cairo_stroke)                                                                                \
+    X(cairo_surface_destroy)                                                                       \
+    X(cairo_surface_flush)                                                                         \
+    X(cairo_surface_mark_dirty)                                                                    \
+    X(cairo_surface_status)                                                                        \
+    X(cairo_transform)                                                                             \
+    X(cairo_translate)
 
-// Each function under its name without the "cairo_" prefix.
 struct CairoLibrary {
     SharedLibrary library;
-#define GLOAM_CAIRO_SLOT(name) decltype(&::cairo_##name) name = nullptr;
+#define GLOAM_CAIRO_SLOT(name) decltype(&::name) name = nullptr;
     GLOAM_CAIRO_FUNCTIONS(GLOAM_CAIRO_SLOT)
 #undef GLOAM_CAIRO_SLOT
 };

@@ -18,17 +18,17 @@ const CairoLibrary& cairo()
 }
 
 struct SurfaceDeleter {
-    void operator()(cairo_surface_t* s) const { cairo().surface_destroy(s); }
+    void operator()(cairo_surface_t* s) const { cairo().cairo_surface_destroy(s); }
 };
 using Surface = std::unique_ptr<cairo_surface_t, SurfaceDeleter>;
 
 struct ContextDeleter {
-    void operator()(cairo_t* cr) const { cairo().destroy(cr); }
+    void operator()(cairo_t* cr) const { cairo().cairo_destroy(cr); }
 };
 using Context = std::unique_ptr<cairo_t, ContextDeleter>;
 
 struct PatternDeleter {
-    void operator()(cairo_pattern_t* p) const { cairo().pattern_destroy(p); }
+    void operator()(cairo_pattern_t* p) const { cairo().cairo_pattern_destroy(p); }
 };
 using Pattern = std::unique_ptr<cairo_pattern_t, PatternDeleter>;
 
@@ -54,9 +54,9 @@ void swapRedAndBlue(void* to, const void* from, size_t count)
 // conversion is a reshuffle without arithmetic.
 void bitmapToSurface(const Bitmap& bitmap, cairo_surface_t* surface)
 {
-    cairo().surface_flush(surface);
-    unsigned char* base = cairo().image_surface_get_data(surface);
-    int stride = cairo().image_surface_get_stride(surface);
+    cairo().cairo_surface_flush(surface);
+    unsigned char* base = cairo().cairo_image_surface_get_data(surface);
+    int stride = cairo().cairo_image_surface_get_stride(surface);
     for (int y = 0; y < bitmap.height(); ++y) {
         auto* out = reinterpret_cast<uint32_t*>(base + size_t(y) * size_t(stride));
         const uint8_t* in = bitmap.data() + size_t(y) * bitmap.bytesPerRow();
@@ -67,14 +67,14 @@ void bitmapToSurface(const Bitmap& bitmap, cairo_surface_t* surface)
                 out[x] = 0xFF000000u | uint32_t(in[0]) << 16 | uint32_t(in[1]) << 8 | in[2];
         }
     }
-    cairo().surface_mark_dirty(surface);
+    cairo().cairo_surface_mark_dirty(surface);
 }
 
 void surfaceToBitmap(cairo_surface_t* surface, Bitmap& bitmap)
 {
-    cairo().surface_flush(surface);
-    const unsigned char* base = cairo().image_surface_get_data(surface);
-    int stride = cairo().image_surface_get_stride(surface);
+    cairo().cairo_surface_flush(surface);
+    const unsigned char* base = cairo().cairo_image_surface_get_data(surface);
+    int stride = cairo().cairo_image_surface_get_stride(surface);
     for (int y = 0; y < bitmap.height(); ++y) {
         auto* in = reinterpret_cast<const uint32_t*>(base + size_t(y) * size_t(stride));
         swapRedAndBlue(
@@ -85,8 +85,8 @@ void surfaceToBitmap(cairo_surface_t* surface, Bitmap& bitmap)
 Surface surfaceOf(const Bitmap& bitmap)
 {
     cairo_format_t format = bitmap.hasAlpha() ? CAIRO_FORMAT_ARGB32 : CAIRO_FORMAT_RGB24;
-    Surface s(cairo().image_surface_create(format, bitmap.width(), bitmap.height()));
-    if (cairo().surface_status(s.get()) != CAIRO_STATUS_SUCCESS)
+    Surface s(cairo().cairo_image_surface_create(format, bitmap.width(), bitmap.height()));
+    if (cairo().cairo_surface_status(s.get()) != CAIRO_STATUS_SUCCESS)
         return nullptr;
     bitmapToSurface(bitmap, s.get());
     return s;
@@ -150,17 +150,17 @@ Canvas::Canvas(Image& target, bool flipped)
         impl_->ended = true;
         return;
     }
-    impl_->cr.reset(cairo().create(impl_->surface.get()));
+    impl_->cr.reset(cairo().cairo_create(impl_->surface.get()));
     cairo_t* cr = impl_->cr.get();
     Size size = target_.size();
-    cairo().scale(
+    cairo().cairo_scale(
         cr, pixelScale(bitmap->width(), size.width), pixelScale(bitmap->height(), size.height));
     if (!flipped_) {
         // y upward from the bottom-left corner.
-        cairo().translate(cr, 0, size.height);
-        cairo().scale(cr, 1, -1);
+        cairo().cairo_translate(cr, 0, size.height);
+        cairo().cairo_scale(cr, 1, -1);
     }
-    cairo().set_source_rgba(cr, 0, 0, 0, 0);
+    cairo().cairo_set_source_rgba(cr, 0, 0, 0, 0);
 }
 
 Canvas::~Canvas()
@@ -212,31 +212,32 @@ void Canvas::drawImage(const Image& image, Rect into, Rect from, CompositeOp op,
         yy = -sy * ky;
         y0 = sy * (size.height - from.origin.y + into.origin.y * ky);
     }
-    cairo().matrix_init(&m, xx, 0, 0, yy, x0, y0);
+    cairo().cairo_matrix_init(&m, xx, 0, 0, yy, x0, y0);
 
-    Pattern pattern(cairo().pattern_create_for_surface(source.get()));
-    cairo().pattern_set_matrix(pattern.get(), &m);
-    cairo().pattern_set_filter(pattern.get(), filterFor(interpolation()));
+    Pattern pattern(cairo().cairo_pattern_create_for_surface(source.get()));
+    cairo().cairo_pattern_set_matrix(pattern.get(), &m);
+    cairo().cairo_pattern_set_filter(pattern.get(), filterFor(interpolation()));
     // Inside the image, edge pixels are repeated for the filter instead of
     // fading into transparent; a rectangle that reaches beyond the image
     // shows transparency there.
     bool inside = from.origin.x >= 0 && from.origin.y >= 0
         && from.origin.x + from.size.width <= size.width
         && from.origin.y + from.size.height <= size.height;
-    cairo().pattern_set_extend(pattern.get(), inside ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
+    cairo().cairo_pattern_set_extend(pattern.get(), inside ? CAIRO_EXTEND_PAD : CAIRO_EXTEND_NONE);
 
     cairo_t* cr = impl_->cr.get();
-    cairo().save(cr);
-    cairo().rectangle(cr, into.origin.x, into.origin.y, into.size.width, into.size.height);
-    cairo().clip(cr);
-    cairo().set_operator(cr, op == CompositeOp::Copy ? CAIRO_OPERATOR_SOURCE : CAIRO_OPERATOR_OVER);
-    cairo().set_source(cr, pattern.get());
+    cairo().cairo_save(cr);
+    cairo().cairo_rectangle(cr, into.origin.x, into.origin.y, into.size.width, into.size.height);
+    cairo().cairo_clip(cr);
+    cairo().cairo_set_operator(
+        cr, op == CompositeOp::Copy ? CAIRO_OPERATOR_SOURCE : CAIRO_OPERATOR_OVER);
+    cairo().cairo_set_source(cr, pattern.get());
     double alpha = std::clamp(fraction, 0.0, 1.0);
     if (alpha >= 1.0)
-        cairo().paint(cr);
+        cairo().cairo_paint(cr);
     else
-        cairo().paint_with_alpha(cr, alpha);
-    cairo().restore(cr);
+        cairo().cairo_paint_with_alpha(cr, alpha);
+    cairo().cairo_restore(cr);
 }
 
 void Canvas::drawImage(const Image& image, Point at, Rect from, CompositeOp op, double fraction)
@@ -259,7 +260,8 @@ Interpolation Canvas::interpolation() const
 void Canvas::setAntialias(bool on)
 {
     if (!impl_->ended)
-        cairo().set_antialias(impl_->cr.get(), on ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
+        cairo().cairo_set_antialias(
+            impl_->cr.get(), on ? CAIRO_ANTIALIAS_DEFAULT : CAIRO_ANTIALIAS_NONE);
 }
 
 void Canvas::concat(const AffineTransform& t)
@@ -267,8 +269,8 @@ void Canvas::concat(const AffineTransform& t)
     if (impl_->ended)
         return;
     cairo_matrix_t m;
-    cairo().matrix_init(&m, t.a, t.b, t.c, t.d, t.tx, t.ty);
-    cairo().transform(impl_->cr.get(), &m);
+    cairo().cairo_matrix_init(&m, t.a, t.b, t.c, t.d, t.tx, t.ty);
+    cairo().cairo_transform(impl_->cr.get(), &m);
 }
 
 void Canvas::translate(double dx, double dy)
@@ -291,7 +293,7 @@ void Canvas::setColor(const Color& color)
         return;
     Color rgb = color.isRGB() ? color : color.converted(ColorSpace::DeviceRGB);
     auto unit = [](double v) { return std::clamp(std::isnan(v) ? 0.0 : v, 0.0, 1.0); };
-    cairo().set_source_rgba(
+    cairo().cairo_set_source_rgba(
         impl_->cr.get(), unit(rgb.red()), unit(rgb.green()), unit(rgb.blue()), unit(rgb.alpha()));
 }
 
@@ -299,17 +301,17 @@ namespace {
 
 void buildPath(cairo_t* cr, const Path& path)
 {
-    cairo().new_path(cr);
+    cairo().cairo_new_path(cr);
     for (const Path::Element& e : path.elements()) {
         switch (e.verb) {
         case Path::Verb::MoveTo:
-            cairo().move_to(cr, e.point.x, e.point.y);
+            cairo().cairo_move_to(cr, e.point.x, e.point.y);
             break;
         case Path::Verb::LineTo:
-            cairo().line_to(cr, e.point.x, e.point.y);
+            cairo().cairo_line_to(cr, e.point.x, e.point.y);
             break;
         case Path::Verb::Close:
-            cairo().close_path(cr);
+            cairo().cairo_close_path(cr);
             break;
         }
     }
@@ -323,9 +325,9 @@ void Canvas::stroke(const Path& path)
         return;
     cairo_t* cr = impl_->cr.get();
     buildPath(cr, path);
-    cairo().set_line_width(cr, path.lineWidth());
-    cairo().set_operator(cr, CAIRO_OPERATOR_OVER);
-    cairo().stroke(cr);
+    cairo().cairo_set_line_width(cr, path.lineWidth());
+    cairo().cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    cairo().cairo_stroke(cr);
 }
 
 void Canvas::fill(const Path& path)
@@ -334,15 +336,15 @@ void Canvas::fill(const Path& path)
         return;
     cairo_t* cr = impl_->cr.get();
     buildPath(cr, path);
-    cairo().set_operator(cr, CAIRO_OPERATOR_OVER);
-    cairo().fill(cr);
+    cairo().cairo_set_operator(cr, CAIRO_OPERATOR_OVER);
+    cairo().cairo_fill(cr);
 }
 
 void Canvas::saveState()
 {
     if (impl_->ended)
         return;
-    cairo().save(impl_->cr.get());
+    cairo().cairo_save(impl_->cr.get());
     impl_->interpolations.push_back(impl_->interpolations.back());
 }
 
@@ -350,7 +352,7 @@ void Canvas::restoreState()
 {
     if (impl_->ended || impl_->interpolations.size() < 2)
         return;
-    cairo().restore(impl_->cr.get());
+    cairo().cairo_restore(impl_->cr.get());
     impl_->interpolations.pop_back();
 }
 

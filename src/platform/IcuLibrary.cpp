@@ -2,30 +2,10 @@
 
 namespace platform {
 
-namespace {
-
-#define GLOAM_TEXT(x) GLOAM_TEXT_OF(x)
-#define GLOAM_TEXT_OF(x) #x
-
-ErrorOr<IcuLibrary> load()
-{
-    // The formatting library; the loader brings the common library, where
-    // the string and zone functions live, and the data with it.
-    ErrorOr<SharedLibrary> library
-        = SharedLibrary::open("libicui18n.so." GLOAM_TEXT(U_ICU_VERSION_MAJOR_NUM));
-    if (!library)
-        return library.error();
-    IcuLibrary icu {std::move(*library)};
-    // The name is the header's after its renaming ("ucal_open_72").
-#define GLOAM_ICU_BIND(name)                                                                       \
-    if (auto bound = icu.library.bind(icu.name, GLOAM_TEXT(name)); !bound)                         \
-        return bound.error();
-    GLOAM_ICU_FUNCTIONS(GLOAM_ICU_BIND)
-#undef GLOAM_ICU_BIND
-    return icu;
-}
-
-} // namespace
+// The formatting library; the loader brings the common library, where the
+// string and zone functions live, and the data with it.
+GLOAM_LAZY_LIBRARY(IcuLibrary, icuLibrary, "libicui18n.so." GLOAM_SYMBOL(U_ICU_VERSION_MAJOR_NUM),
+    GLOAM_ICU_FUNCTIONS)
 
 namespace {
 
@@ -60,12 +40,6 @@ std::string fromIcu(const IcuLibrary& icu, std::u16string_view text)
             icu.u_strToUTF8WithSub(
                 to, capacity, length, text.data(), int32_t(text.size()), 0xFFFD, nullptr, status);
         });
-}
-
-const IcuLibrary* icuLibrary()
-{
-    static LazyLibrary<IcuLibrary> library(load);
-    return library.get();
 }
 
 } // namespace platform

@@ -75,4 +75,29 @@ private:
     const Table* table_ = nullptr;
 };
 
+// Defines `const Table* accessor()`, which loads `Table` from `fileName` on
+// its first call: every function that the list macro `FUNCTIONS` names
+// (X(name) for each) bound into the field of that name, under the name as
+// the library's header spells it once its own macros have renamed it (ICU
+// adds its version: ucal_open is ucal_open_72). Use inside namespace
+// platform.
+#define GLOAM_LAZY_LIBRARY(Table, accessor, fileName, FUNCTIONS)                                   \
+    const Table* accessor()                                                                        \
+    {                                                                                              \
+        static LazyLibrary<Table> lazy([]() -> ErrorOr<Table> {                                    \
+            ErrorOr<SharedLibrary> library = SharedLibrary::open(fileName);                        \
+            if (!library)                                                                          \
+                return library.error();                                                            \
+            Table table {std::move(*library)};                                                     \
+            FUNCTIONS(GLOAM_BIND_ONE)                                                              \
+            return table;                                                                          \
+        });                                                                                        \
+        return lazy.get();                                                                         \
+    }
+#define GLOAM_BIND_ONE(name)                                                                       \
+    if (auto bound = table.library.bind(table.name, GLOAM_SYMBOL(name)); !bound)                   \
+        return bound.error();
+#define GLOAM_SYMBOL(name) GLOAM_SYMBOL_TEXT(name)
+#define GLOAM_SYMBOL_TEXT(name) #name
+
 } // namespace platform
