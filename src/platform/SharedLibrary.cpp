@@ -8,8 +8,10 @@ namespace platform {
 ErrorOr<SharedLibrary> SharedLibrary::open(const std::string& fileName)
 {
     // Local: the library's names stay out of the way of the program's own
-    // and of other libraries'.
-    void* handle = dlopen(fileName.c_str(), RTLD_LAZY | RTLD_LOCAL);
+    // and of other libraries'. Never unloaded once loaded: ICU and cairo
+    // keep caches in memory that only their own variables point to, and a
+    // module holding a handle (the plug-in) may come and go.
+    void* handle = dlopen(fileName.c_str(), RTLD_LAZY | RTLD_LOCAL | RTLD_NODELETE);
     if (!handle) {
         const char* why = dlerror();
         return Error(Error::Code::Unavailable, "load", fileName, why ? why : "unknown reason");

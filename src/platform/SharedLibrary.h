@@ -1,15 +1,17 @@
 // SharedLibrary: a system library opened when it is first needed rather than
 // when the program starts, and LazyLibrary, a table of its functions loaded
-// once for the process. cairo and ICU, with the thirty libraries they pull
-// in, take longer to map and bind than a map takes to draw, and most
-// commands use one of them or neither. A SharedLibrary owns the loader's
-// handle; a LazyLibrary's table, once loaded, lives as long as the process.
+// once. cairo and ICU, with the thirty libraries they pull in, take longer
+// to map and bind than a map takes to draw, and most commands use one of
+// them or neither. A SharedLibrary owns the loader's handle (the library
+// itself stays loaded once opened); a LazyLibrary owns its table, and is
+// meant to be a static.
 #pragma once
 
 #include "platform/Error.h"
 #include "platform/Log.h"
 
 #include <mutex>
+#include <optional>
 #include <string>
 
 namespace platform {
@@ -62,17 +64,17 @@ public:
         std::call_once(loaded_, [this] {
             ErrorOr<Table> table = load_();
             if (table)
-                table_ = new Table(std::move(*table)); // kept until the process ends
+                table_.emplace(std::move(*table));
             else
                 log("gloam: " + table.error().message());
         });
-        return table_;
+        return table_ ? &*table_ : nullptr;
     }
 
 private:
     Load load_;
     std::once_flag loaded_;
-    const Table* table_ = nullptr;
+    std::optional<Table> table_;
 };
 
 // Defines `const Table* accessor()`, which loads `Table` from `fileName` on
