@@ -26,6 +26,13 @@ extern "C" __attribute__((visibility("default"))) int gloam_main(int argc, char*
     std::vector<cli::Command> sorted = cli::registeredCommands();
     std::sort(
         sorted.begin(), sorted.end(), [](const auto& a, const auto& b) { return a.name < b.name; });
+    // A command line that names a command sets up that command alone: the
+    // others' options are most of the option library's work at start. Any
+    // other (help, a mistyped command) sees them all.
+    const auto named = std::find_if(sorted.begin(), sorted.end(),
+        [&](const cli::Command& c) { return argc > 1 && c.name == argv[1]; });
+    if (named != sorted.end())
+        sorted = {*named};
     std::vector<std::pair<CLI::App*, std::function<int()>>> runners;
     for (const auto& command : sorted) {
         CLI::App* sub = app.add_subcommand(command.name, command.description);
