@@ -109,15 +109,6 @@ cairo_filter_t filterFor(Interpolation quality)
     return CAIRO_FILTER_BILINEAR;
 }
 
-// Pixels per point along one side: 1 when the pixel count is the size
-// rounded up (a canvas of fractional size), the ratio otherwise.
-double pixelScale(int pixels, double points)
-{
-    if (!(points > 0) || std::fabs(pixels - points) < 1.0)
-        return 1.0;
-    return pixels / points;
-}
-
 } // namespace
 
 struct Canvas::Impl {
@@ -153,8 +144,7 @@ Canvas::Canvas(Image& target, bool flipped)
     impl_->cr.reset(cairo().cairo_create(impl_->surface.get()));
     cairo_t* cr = impl_->cr.get();
     Size size = target_.size();
-    cairo().cairo_scale(
-        cr, pixelScale(bitmap->width(), size.width), pixelScale(bitmap->height(), size.height));
+    cairo().cairo_scale(cr, target_.pixelsPerPointX(), target_.pixelsPerPointY());
     if (!flipped_) {
         // y upward from the bottom-left corner.
         cairo().cairo_translate(cr, 0, size.height);
@@ -199,8 +189,8 @@ void Canvas::drawImage(const Image& image, Rect into, Rect from, CompositeOp op,
     // (u, v) = from.origin + (X - into.x, Y - into.y) * k, whose pixel is
     // (u, v) scaled, with v counted from the image's top or bottom by its
     // flipped attribute. cairo wants that map from user space to pixels.
-    double sx = pixelScale(bitmap->width(), size.width);
-    double sy = pixelScale(bitmap->height(), size.height);
+    double sx = image.pixelsPerPointX();
+    double sy = image.pixelsPerPointY();
     double kx = from.size.width / into.size.width, ky = from.size.height / into.size.height;
     cairo_matrix_t m;
     double xx = sx * kx, x0 = sx * (from.origin.x - into.origin.x * kx);

@@ -83,4 +83,25 @@ void Image::setBitmap(Bitmap bitmap)
     bitmap_ = std::move(bitmap);
 }
 
+namespace {
+
+double pixelScale(int pixels, double points)
+{
+    if (!(points > 0) || std::fabs(pixels - points) < 1.0)
+        return 1.0;
+    return pixels / points;
+}
+
+} // namespace
+
+double Image::pixelsPerPointX() const
+{
+    return bitmap_ ? pixelScale(bitmap_->width(), size_.width) : 1.0;
+}
+
+double Image::pixelsPerPointY() const
+{
+    return bitmap_ ? pixelScale(bitmap_->height(), size_.height) : 1.0;
+}
+
 } // namespace platform

@@ -58,6 +58,12 @@ public:
     Bitmap* bitmap() { return bitmap_ ? &*bitmap_ : nullptr; }
     void setBitmap(Bitmap bitmap);
 
+    // Bitmap pixels per point along each side, as pictures are drawn: 1 where
+    // the pixel count is the size rounded up (a picture of fractional size),
+    // the ratio otherwise; 1 without a bitmap.
+    double pixelsPerPointX() const;
+    double pixelsPerPointY() const;
+
 private:
     Size size_;
     bool flipped_ = false;

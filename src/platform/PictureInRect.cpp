@@ -8,15 +8,6 @@ namespace platform {
 
 namespace {
 
-// Pixels per point along one side, as a canvas counts them: 1 when the
-// pixel count is the size rounded up, the ratio otherwise.
-double pixelScale(int pixels, double points)
-{
-    if (!(points > 0) || std::fabs(pixels - points) < 1.0)
-        return 1.0;
-    return pixels / points;
-}
-
 struct Tap {
     int index;
     float weight;
@@ -65,10 +56,8 @@ void drawPictureInRect(Image& target, bool flipped, const Image& picture, Rect i
         return;
     // Target pixels per canvas point, picture pixels per picture point, and
     // picture points per canvas point inside the rectangle.
-    const double px = pixelScale(out->width(), canvas.width);
-    const double py = pixelScale(out->height(), canvas.height);
-    const double sx = pixelScale(in->width(), own.width);
-    const double sy = pixelScale(in->height(), own.height);
+    const double px = target.pixelsPerPointX(), py = target.pixelsPerPointY();
+    const double sx = picture.pixelsPerPointX(), sy = picture.pixelsPerPointY();
     const double kx = own.width / into.size.width, ky = own.height / into.size.height;
 
     // The rectangle in target pixels, and the target pixels it touches.
