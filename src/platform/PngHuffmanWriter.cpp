@@ -701,13 +701,10 @@ std::optional<std::vector<uint8_t>> encodePngWithHuffman(const Bitmap& bitmap)
         png.insert(png.end(), {0, 0, 0, 0, 'I', 'D', 'A', 'T'});
         png.insert(png.end(), {0x78, 0x01}); // deflate, 32 KiB window, fastest
 
-        // A picture of a quarter megapixel or more is coded in two halves at
-        // once (a thread costs far less than half of its coding), the bottom one
-        // into a buffer of its own that is then appended.
+        // A picture large enough (sideThreadsHelp) is coded in two halves at
+        // once, the bottom one into a buffer of its own that is then appended.
         uint32_t adler = 0;
-        const size_t split = height >= 2 && width * height >= (size_t(1) << 18) && sideThreadsHelp()
-            ? height / 2
-            : 0;
+        const size_t split = height >= 2 && sideThreadsHelp(width * height) ? height / 2 : 0;
         bool done = false;
         if (split) {
             try {

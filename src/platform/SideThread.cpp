@@ -44,10 +44,10 @@ AllCoresBusy::~AllCoresBusy()
     --tBusy;
 }
 
-bool sideThreadsHelp()
+bool sideThreadsHelp(size_t pixels)
 {
     static const bool several = std::thread::hardware_concurrency() > 1;
-    return several && tBusy == 0;
+    return pixels >= (size_t(1) << 18) && several && tBusy == 0;
 }
 
 SideThread::~SideThread()

@@ -7,6 +7,7 @@
 // joins it when destroyed.
 #pragma once
 
+#include <cstddef>
 #include <functional>
 #include <thread>
 
@@ -38,9 +39,10 @@ public:
     AllCoresBusy& operator=(const AllCoresBusy&) = delete;
 };
 
-// Whether work split off the calling thread onto a SideThread may finish
-// sooner: there is more than one core, and the thread is not one of those
-// keeping them all busy.
-bool sideThreadsHelp();
+// Whether `pixels` of picture work split off the calling thread onto a
+// SideThread may finish sooner: a quarter megapixel or more (a thread costs
+// far less than half of that), more than one core, and the thread not one
+// of those keeping them all busy.
+bool sideThreadsHelp(size_t pixels);
 
 } // namespace platform

@@ -118,14 +118,13 @@ void fadedLightsRow(uint8_t* out, const uint8_t* lights, const uint8_t* show, in
 }
 
 // rows(from, to) over the rows of a map: in two halves at once, the bottom
-// one on another core, for a map of a quarter megapixel or more (where a
-// thread costs far less than half the work); otherwise all here.
+// one on another core, where that helps (sideThreadsHelp); otherwise all
+// here.
 template<class Rows> void inTwoHalves(int width, int height, Rows&& rows)
 {
     std::optional<platform::SideThread> bottom;
     const int half = height / 2;
-    if (height >= 2 && size_t(width) * size_t(height) >= (size_t(1) << 18)
-        && platform::sideThreadsHelp()) {
+    if (height >= 2 && platform::sideThreadsHelp(size_t(width) * size_t(height))) {
         try {
             bottom.emplace([&] { rows(half, height); });
         } catch (const std::system_error&) {

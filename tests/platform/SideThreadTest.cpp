@@ -21,17 +21,19 @@ TEST(SideThreadTest, StartsOnAnotherCoreThenMayRunOnAny)
     EXPECT_TRUE(CPU_EQUAL(&later, &all));
 }
 
-TEST(SideThreadTest, HelpOnlyWhereCoresAreSpare)
+TEST(SideThreadTest, HelpOnlyWithEnoughWorkWhereCoresAreSpare)
 {
     const bool several = std::thread::hardware_concurrency() > 1;
-    EXPECT_EQ(platform::sideThreadsHelp(), several);
+    constexpr size_t kEnough = 1024 * 256;
+    EXPECT_EQ(platform::sideThreadsHelp(kEnough), several);
+    EXPECT_FALSE(platform::sideThreadsHelp(kEnough - 1));
     {
         const platform::AllCoresBusy busy;
-        EXPECT_FALSE(platform::sideThreadsHelp());
+        EXPECT_FALSE(platform::sideThreadsHelp(kEnough));
         // Other threads are not this one.
         bool there = false;
-        std::thread([&] { there = platform::sideThreadsHelp(); }).join();
+        std::thread([&] { there = platform::sideThreadsHelp(kEnough); }).join();
         EXPECT_EQ(there, several);
     }
-    EXPECT_EQ(platform::sideThreadsHelp(), several);
+    EXPECT_EQ(platform::sideThreadsHelp(kEnough), several);
 }
